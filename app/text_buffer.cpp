@@ -1,0 +1,3 @@
+#include "text_buffer.h"
+
+char textBuffer[kTextBufferSize];

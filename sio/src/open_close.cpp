@@ -1,0 +1,203 @@
+// Opening and closing ports: the open gives the device the library's line
+// defaults, queue sizes and return-at-once read time-outs and prepares the
+// port's transfer record; every failure after the device was opened releases
+// all that the open acquired, so a failed open holds nothing.
+#include <stdio.h>
+
+#include "open_close.h"
+#include "sio_state.h"
+#include "sys_table.h"
+
+namespace sio {
+namespace {
+
+// The line of the event check that the assertion report names.
+constexpr int kEventAssertLine = 319;
+
+void FillOpenDcb(DCB& dcb, int rxQueue) {
+    dcb.BaudRate = static_cast<DWORD>(defaultBaud);
+    dcb.ByteSize = defaultDataBits;
+    dcb.Parity = defaultParity;
+    dcb.StopBits = defaultStopBits;
+    dcb.fBinary = 1;
+    dcb.fOutxCtsFlow = 0;
+    dcb.fOutxDsrFlow = 0;
+    dcb.fDtrControl = dtrAtOpen ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = 0;
+    dcb.fTXContinueOnXoff = 1;
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+    dcb.fNull = 0;
+    dcb.fRtsControl = rtsAtOpen ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    dcb.fAbortOnError = 0;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    WORD limit = static_cast<WORD>(rxQueue > 512 ? 128 : rxQueue / 4);
+    dcb.XonLim = limit;
+    dcb.XoffLim = limit;
+}
+
+// Releases what a failed open acquired; the caller has already taken the
+// system error.
+int FailOpen(int port, HANDLE device, int code) {
+    CloseEvents(port);
+    CloseCounted(device);
+    portTable[port].handle = INVALID_HANDLE_VALUE;
+    return code;
+}
+
+int FailOpenWithSystemError(int port, HANDLE device) {
+    lastWinError = sys.GetLastError();
+    return FailOpen(port, device, SIO_WIN_ERROR);
+}
+
+// Steps after the device is open; each failure leaves through FailOpen.
+int ConfigureDevice(int port, HANDLE device, int rxQueue, int txQueue) {
+    PortEntry& entry = portTable[port];
+    if (!sys.GetCommTimeouts(device, &entry.savedTimeouts))
+        return FailOpenWithSystemError(port, device);
+
+    DCB& dcb = *entry.dcb;
+    dcb.DCBlength = sizeof(DCB);
+    if (!sys.GetCommState(device, &dcb)) return FailOpenWithSystemError(port, device);
+    FillOpenDcb(dcb, rxQueue);
+    if (!sys.SetCommState(device, &dcb)) return FailOpenWithSystemError(port, device);
+
+    if (!sys.SetupComm(device, static_cast<DWORD>(rxQueue), static_cast<DWORD>(txQueue)) &&
+        !tolerateSetupFailure)
+        return FailOpen(port, device, SIO_BUFFERS);
+
+    if (resetDeviceAtOpen && !sys.EscapeCommFunction(device, RESETDEV))
+        return FailOpenWithSystemError(port, device);
+
+    DWORD errors = 0;
+    sys.ClearCommError(device, &errors, &commStat);
+
+    openTimeouts.ReadIntervalTimeout = MAXDWORD;
+    openTimeouts.ReadTotalTimeoutMultiplier = 0;
+    openTimeouts.ReadTotalTimeoutConstant = 0;
+    openTimeouts.WriteTotalTimeoutMultiplier = 0;
+    openTimeouts.WriteTotalTimeoutConstant = 0;
+    if (!sys.SetCommTimeouts(device, &openTimeouts)) return FailOpenWithSystemError(port, device);
+    return 0;
+}
+
+}  // namespace
+
+HANDLE InitOverlapped(OVERLAPPED& ov) {
+    ov.hEvent = sys.CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ov.Internal = 0;
+    ov.InternalHigh = 0;
+    ov.Offset = 0;
+    ov.OffsetHigh = 0;
+    if (ov.hEvent == nullptr) sys.AssertReport("oioPtr->hEvent", __FILE__, kEventAssertLine);
+    return ov.hEvent;
+}
+
+int PortIoSetup(int port, HANDLE device, int synchronous) {
+    PortIo& io = ioTable[port];
+    io.bytesRead = 0;
+    io.bytesWritten = 0;
+    io.handle = device;
+    if (synchronous) {
+        syncMode = 1;
+        return SIO_DONE;
+    }
+    if (!InitOverlapped(io.readOv)) return SIO_IO_FAILED;
+    if (!InitOverlapped(io.writeOv)) return SIO_IO_FAILED;
+    if (!InitOverlapped(io.eventOv)) return SIO_IO_FAILED;
+    io.readStatus = 0;
+    io.writeStatus = 0;
+    io.eventStatus = 0;
+    return SIO_DONE;
+}
+
+void SignalEventWait(int port) {
+    if (syncMode) return;
+    HANDLE event = ioTable[port].eventOv.hEvent;
+    if (event) sys.SetEvent(event);
+}
+
+void CloseEvents(int port) {
+    if (syncMode) return;
+    PortIo& io = ioTable[port];
+    OVERLAPPED* const overlapped[] = {&io.readOv, &io.writeOv, &io.eventOv};
+    for (OVERLAPPED* ov : overlapped) {
+        if (ov->hEvent) sys.CloseHandle(ov->hEvent);  // not counted: only device and thread closes are
+        ov->hEvent = nullptr;
+    }
+}
+
+void StopNotifyThread(HANDLE thread) {
+    if (!oldWindows) return;  // the signalled event wait lets the thread end by itself
+    DWORD exitCode = 0;
+    if (sys.GetExitCodeThread(thread, &exitCode) && exitCode == STILL_ACTIVE &&
+        !sys.TerminateThread(thread, 0) && messageBoxes) {
+        char text[64];
+        snprintf(text, sizeof text, "Cannot terminate thread %d",
+                 static_cast<int>(reinterpret_cast<INT_PTR>(thread)));
+        LibMessageBox(text);
+    }
+}
+
+}  // namespace sio
+
+using namespace sio;
+
+extern "C" int SioOpenPort(int port, int rxQueue, int txQueue) {
+    if (port == -1) {
+        dtrAtOpen = static_cast<BYTE>(rxQueue & 1);
+        rtsAtOpen = static_cast<BYTE>(txQueue & 1);
+        return 0;
+    }
+    if (CheckPort(port) != 0) return IE_BADID;
+    LibraryInit();
+
+    snprintf(deviceName, sizeof deviceName, "\\\\.\\COM%d", port + 1);
+    // Windows holds a COM device exclusively and refuses a second open with
+    // access denied; some drivers do not, and a second handle would replace
+    // the slot's first one. Refuse it here the way Windows does.
+    if (portTable[port].handle != INVALID_HANDLE_VALUE) {
+        lastWinError = ERROR_ACCESS_DENIED;
+        return SIO_WIN_ERROR;
+    }
+
+    DWORD flags = oldWindows ? FILE_FLAG_NO_BUFFERING : FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING;
+    HANDLE device = sys.CreateFileA(deviceName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, flags, nullptr);
+    if (device == INVALID_HANDLE_VALUE) {
+        lastWinError = sys.GetLastError();
+        return SIO_WIN_ERROR;
+    }
+    portTable[port].handle = device;
+
+    if (PortIoSetup(port, device, oldWindows) != SIO_DONE) {
+        // No event means no overlapped transfer can ever complete: give up.
+        return FailOpenWithSystemError(port, device);
+    }
+    int result = ConfigureDevice(port, device, rxQueue, txQueue);
+    if (result != 0) return result;
+
+    PortEntry& entry = portTable[port];
+    entry.portNumber = port;
+    entry.handle = device;
+    entry.dataMask = static_cast<BYTE>((1u << defaultDataBits) - 1u);
+    return 0;
+}
+
+extern "C" int SioClosePort(int port) {
+    int check = CheckOpenPort(port);
+    if (check != 0) return check;
+    PortEntry& entry = portTable[port];
+    HANDLE device = entry.handle;
+
+    SignalEventWait(port);
+    if (entry.notifyThread) {
+        StopNotifyThread(entry.notifyThread);
+        entry.notifyThread = nullptr;
+    }
+    sys.SetCommTimeouts(device, &entry.savedTimeouts);
+    entry.handle = INVALID_HANDLE_VALUE;
+    CloseEvents(port);
+    return CloseCounted(device);
+}

@@ -1,0 +1,24 @@
+// The overlapped transfer layer: one read, one write and one event wait per
+// port, each driven in steps (start, wait, finish) whose outcome is kept as an
+// IoStatus in the port's PortIo, so a later call finds what an earlier call
+// left running. In synchronous mode the system calls block and the wait and
+// finish steps only report what the blocking call did.
+#pragma once
+
+#include <windows.h>
+
+namespace sio {
+
+int StartRead(int port, void* buffer, DWORD size);
+int StartWrite(int port, const void* buffer, DWORD count);
+int AwaitRead(int port, DWORD timeout);
+int AwaitWrite(int port, DWORD timeout);
+DWORD FinishRead(int port);
+DWORD FinishWrite(int port);
+int GetWriteStatus(int port);
+// The mask storage holds the events to wait for and receives those that
+// occurred; it must outlive the wait (use the port's PortIo::eventMask).
+int StartEventWait(int port, DWORD* maskStorage);
+int AwaitEventWait(int port, DWORD timeout);
+
+}  // namespace sio

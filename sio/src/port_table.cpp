@@ -1,0 +1,91 @@
+// Port tables, library-wide state, one-time initialisation, the port checks
+// with which every per-port call begins, and the library's message boxes.
+#include <stdio.h>
+
+#include "sio_state.h"
+#include "sys_table.h"
+
+namespace sio {
+
+SysTable sys;
+
+PortEntry portTable[kPortCount];
+PortIo ioTable[kPortCount];
+DCB dcbTable[kPortCount];
+
+int initDone = 0;
+const int SioBaudTable[10] = {110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+int defaultBaud = 19200;
+BYTE defaultParity = NOPARITY;
+BYTE defaultStopBits = ONESTOPBIT;
+BYTE defaultDataBits = 8;
+BYTE dtrAtOpen = 0;
+BYTE rtsAtOpen = 0;
+BYTE resetDeviceAtOpen = 0;
+BYTE tolerateSetupFailure = 1;
+int messageBoxes = 1;
+int oldWindows = 0;
+int syncMode = 0;
+DWORD lastWinError = 0;
+int volatile threadsStarted = 0;
+int volatile threadsEnded = 0;
+int volatile closeFailures = 0;
+int spareCounter1 = 0;
+int spareCounter2 = 0;
+const unsigned short uartBase[4] = {0x3F8, 0x2F8, 0x3E8, 0x2E8};
+char deviceName[12] = "\\\\.\\COM1";
+COMSTAT commStat;
+COMMTIMEOUTS openTimeouts;
+
+void StandardAssertReport(const char* expression, const char* file, int line) {
+    fprintf(stderr, "Assertion failed: %s, file %s, line %d\n", expression, file, line);
+    fflush(stderr);
+}
+
+int IsOldWindows() {
+    DWORD version = sys.GetVersion();
+    BYTE major = LOBYTE(LOWORD(version));
+    BYTE minor = HIBYTE(LOWORD(version));
+    return (major == 4 && minor == 0) ? 1 : 0;
+}
+
+void LibraryInit() {
+    if (initDone) return;
+    initDone = 1;
+    oldWindows = IsOldWindows();
+    for (int port = 0; port < kPortCount; ++port) {
+        portTable[port].handle = INVALID_HANDLE_VALUE;
+        portTable[port].lineBits = 0;
+        portTable[port].pushback = 0;
+        portTable[port].dcb = &dcbTable[port];
+    }
+}
+
+// Signed comparison on purpose: -1 and INT_MIN are as invalid as 256.
+int CheckPort(int port) { return (port >= 0 && port < kPortCount) ? 0 : IE_BADID; }
+
+int CheckOpenPort(int port) {
+    if (CheckPort(port) != 0) return IE_BADID;
+    LibraryInit();
+    if (portTable[port].handle == INVALID_HANDLE_VALUE) return IE_NOPEN;
+    return 0;
+}
+
+BOOL CloseCounted(HANDLE handle) {
+    BOOL closed = sys.CloseHandle(handle);
+    if (!closed) closeFailures = closeFailures + 1;
+    return closed;
+}
+
+int LibMessageBox(const char* text) {
+    return sys.MessageBoxA(nullptr, text, "Info", MB_TASKMODAL | MB_ICONWARNING);
+}
+
+void LibErrorBox(const char* text, int code) {
+    if (!messageBoxes) return;
+    char message[128];
+    snprintf(message, sizeof message, "Error %d : %s", code, text);
+    LibMessageBox(message);
+}
+
+}  // namespace sio

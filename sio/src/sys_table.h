@@ -1,0 +1,76 @@
+// The library's one seam to the operating system: every Win32 call it makes
+// goes through this table, so tests can make any call fail or report what a
+// virtual line cannot (modem lines, breaks, old systems). The entries start
+// as the real functions; calling through a pointer costs one indirect call.
+#pragma once
+
+#include <windows.h>
+
+namespace sio {
+
+// Reports a failed internal assertion; the real one prints the runtime's
+// standard "Assertion failed" report on stderr and returns, so the caller
+// can fail cleanly instead of aborting the process.
+using AssertReportFn = void (*)(const char* expression, const char* file, int line);
+void StandardAssertReport(const char* expression, const char* file, int line);
+
+// Reads one byte from an I/O port address by direct port input.
+using PortInputFn = int (*)(unsigned short address);
+int DirectPortInput(unsigned short address);
+
+struct SysTable {
+    // Files and handles.
+    decltype(&::CreateFileA) CreateFileA = ::CreateFileA;
+    decltype(&::CloseHandle) CloseHandle = ::CloseHandle;
+    decltype(&::ReadFile) ReadFile = ::ReadFile;
+    decltype(&::WriteFile) WriteFile = ::WriteFile;
+    decltype(&::GetOverlappedResult) GetOverlappedResult = ::GetOverlappedResult;
+    decltype(&::CancelIo) CancelIo = ::CancelIo;
+
+    // Communications.
+    decltype(&::GetCommState) GetCommState = ::GetCommState;
+    decltype(&::SetCommState) SetCommState = ::SetCommState;
+    decltype(&::GetCommTimeouts) GetCommTimeouts = ::GetCommTimeouts;
+    decltype(&::SetCommTimeouts) SetCommTimeouts = ::SetCommTimeouts;
+    decltype(&::SetupComm) SetupComm = ::SetupComm;
+    decltype(&::PurgeComm) PurgeComm = ::PurgeComm;
+    decltype(&::ClearCommError) ClearCommError = ::ClearCommError;
+    decltype(&::EscapeCommFunction) EscapeCommFunction = ::EscapeCommFunction;
+    decltype(&::GetCommModemStatus) GetCommModemStatus = ::GetCommModemStatus;
+    decltype(&::SetCommBreak) SetCommBreak = ::SetCommBreak;
+    decltype(&::ClearCommBreak) ClearCommBreak = ::ClearCommBreak;
+    decltype(&::SetCommMask) SetCommMask = ::SetCommMask;
+    decltype(&::WaitCommEvent) WaitCommEvent = ::WaitCommEvent;
+
+    // Events and threads.
+    decltype(&::CreateEventA) CreateEventA = ::CreateEventA;
+    decltype(&::SetEvent) SetEvent = ::SetEvent;
+    decltype(&::ResetEvent) ResetEvent = ::ResetEvent;
+    decltype(&::WaitForSingleObject) WaitForSingleObject = ::WaitForSingleObject;
+    decltype(&::CreateThread) CreateThread = ::CreateThread;
+    decltype(&::SetThreadPriority) SetThreadPriority = ::SetThreadPriority;
+    decltype(&::GetExitCodeThread) GetExitCodeThread = ::GetExitCodeThread;
+    decltype(&::TerminateThread) TerminateThread = ::TerminateThread;
+    decltype(&::ExitThread) ExitThread = ::ExitThread;
+    decltype(&::Sleep) Sleep = ::Sleep;
+
+    // System information, errors and the user.
+    decltype(&::GetVersion) GetVersion = ::GetVersion;
+    decltype(&::GetLastError) GetLastError = ::GetLastError;
+    decltype(&::FormatMessageA) FormatMessageA = ::FormatMessageA;
+    decltype(&::MessageBoxA) MessageBoxA = ::MessageBoxA;
+    decltype(&::PostMessageA) PostMessageA = ::PostMessageA;
+    decltype(&::AddVectoredExceptionHandler) AddVectoredExceptionHandler =
+        ::AddVectoredExceptionHandler;
+    decltype(&::RemoveVectoredExceptionHandler) RemoveVectoredExceptionHandler =
+        ::RemoveVectoredExceptionHandler;
+
+    // Runtime and processor.
+    AssertReportFn AssertReport = StandardAssertReport;
+    PortInputFn PortInput = DirectPortInput;
+};
+
+// The live table. Tests save a copy, replace entries and copy it back.
+extern SysTable sys;
+
+}  // namespace sio
