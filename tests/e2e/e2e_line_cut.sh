@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The virtual line disappears while the tool is on-line: the tool keeps
+# running and answering, its poll shows nothing, and once the line is back
+# Off Line and a new On Line give a working connection again (the simulated
+# controller then gets a full home sequence).
+source "$(dirname "$0")/e2e_common.sh"
+
+restore_line() { "$testenv" --root "$root" line-restore COM3 >>"$log" 2>&1 || true; }
+trap 'restore_line; cleanup' EXIT
+
+start_tool
+offline='Vantoro(TM) "home" Configuration Tool: Offline'
+online='Vantoro(TM) "home" Configuration Tool: COM3 online at 9600 baud'
+drive find cmd:13 cmd:62 "title:$online" || fail "on-line"
+
+"$testenv" --root "$root" line-cut COM3 >>"$log" 2>&1
+drive settle:1000 "title:$online" ping:20 || fail "the tool stopped answering without its line"
+rect=$(client_rect)
+screenshot "$artifacts/line_cut_1.png"
+drive settle:1000 || fail "the tool stopped answering without its line"
+screenshot "$artifacts/line_cut_2.png"
+changed=$(compare -metric AE <(convert "$artifacts/line_cut_1.png" -crop "$rect" +repage png:-) \
+  <(convert "$artifacts/line_cut_2.png" -crop "$rect" +repage png:-) null: 2>&1 || true)
+echo "pixels changed while the line was gone: $changed" | tee -a "$log"
+[ "$changed" = 0 ] || fail "the screen changed while the line was gone"
+
+drive cmd:63 "title:$offline" || fail "off-line without the line"
+restore_line
+start_sim COM4 --expect option1 --count 1
+drive cmd:62 "title:$online" cmd:401 settle:500 || fail "on-line again after the line came back"
+sim_result || fail "the simulated controller did not get the frames after the line came back"
+drive cmd:63 "title:$offline" cmd:61 gone || fail "exit"
+wait "$tool_pid" || fail "the tool ended with an error"
+tool_pid=""
+echo "PASS $scenario" | tee -a "$log"
