@@ -3,7 +3,7 @@
 # screenshots, and a cleanup that ends only what the script started.
 #   e2e_X.sh TESTENV ROOT VANTORO_EXE DRIVE_EXE SIM_EXE ARTIFACT_DIR
 set -euo pipefail
-testenv=$1 root=$2 vantoro=$3 drive=$4 sim=$5 artifacts=$6
+testenv=$1 root=$2 vantoro=$(realpath -m "$3") drive=$(realpath -m "$4") sim=$(realpath -m "$5") artifacts=$6
 mkdir -p "$artifacts"
 scenario=$(basename "$0" .sh)
 log=$artifacts/$scenario.log
