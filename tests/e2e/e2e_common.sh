@@ -33,18 +33,45 @@ start_tool() {
   tool_pid=$!
 }
 
-# The simulated controller on a COM name, answering each frame it takes.
+# The simulated controller on a COM name: it answers every frame and ends
+# after the six of one home sequence.
+sim_log=$artifacts/$scenario.sim.log
 start_sim() {
-  env_run "$sim" "$@" >>"$artifacts/$scenario.sim.log" 2>&1 &
+  : >"$sim_log"
+  env_run "$sim" --port "$1" --frames 6 --seconds 60 >"$sim_log" 2>&1 &
   sim_pid=$!
+  # Frames sent before it has opened its port could be flushed away.
+  local deadline=$((SECONDS + 20))
+  until grep -q '^listening on' "$sim_log"; do
+    kill -0 "$sim_pid" 2>/dev/null || fail "the simulator ended at start: $(cat "$sim_log")"
+    [ "$SECONDS" -lt "$deadline" ] || fail "the simulator did not start listening"
+    sleep 0.1
+  done
 }
 
-# Waits for the simulated controller to end and returns its status.
-sim_result() {
+# The 54 bytes of Home_Option1, one frame a line, as the simulator logs them.
+option1_frames='01 09 03 02 00 00 00 00 0F
+01 0B 03 02 00 00 00 00 11
+01 09 0A 02 00 00 00 00 16
+01 0B 0A 02 00 00 00 00 18
+01 09 4D 00 00 00 00 01 58
+01 0B 4D 00 00 00 00 00 59'
+
+# Waits for the simulated controller to end; true when it ended well after
+# taking exactly the frames of Home_Option1 and answering each.
+sim_got_option1() {
   local status=0
   wait "$sim_pid" || status=$?
   sim_pid=""
-  return "$status"
+  [ "$status" = 0 ] || { echo "simulator status $status" | tee -a "$log"; return 1; }
+  local frames replies
+  frames=$(tr -d '\r' <"$sim_log" | sed -n 's/^frame [0-9]* at [0-9.]* ms: \([0-9A-F ]*\) |.*/\1/p')
+  replies=$(grep -c '^  reply: ' "$sim_log" || true)
+  if [ "$frames" != "$option1_frames" ] || [ "$replies" != 6 ]; then
+    echo "simulator saw:" | tee -a "$log"
+    tee -a "$log" <"$sim_log"
+    return 1
+  fi
 }
 
 drive() {

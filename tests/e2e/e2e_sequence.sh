@@ -5,7 +5,7 @@
 # screenshot of the replies is kept.
 source "$(dirname "$0")/e2e_common.sh"
 
-start_sim COM4 --expect option1 --count 1
+start_sim COM4
 start_tool
 offline='Vantoro(TM) "home" Configuration Tool: Offline'
 online='Vantoro(TM) "home" Configuration Tool: COM3 online at 9600 baud'
@@ -13,7 +13,7 @@ online='Vantoro(TM) "home" Configuration Tool: COM3 online at 9600 baud'
 drive find "title:Vantoro (TM) Configuration Utility" cmd:13 \
   "title:Vantoro (TM) Configuration Utility" cmd:62 "title:$online" cmd:401 "title:$online" \
   settle:500 || fail "on-line and home sequence"
-sim_result || fail "the simulated controller did not get the option 1 frames"
+sim_got_option1 || fail "the simulated controller did not get the option 1 frames"
 
 rect=$(client_rect)
 [ -n "$rect" ] || fail "no client rectangle"
