@@ -66,14 +66,6 @@ TEST(ErrorText, NoSystemTextShowsTheCodeInstead) {
     EXPECT_STREQ(ErrorText(SIO_WIN_ERROR), "\n\nUnknown code -103\n");
 }
 
-TEST(ErrorText, ThisSystemsOwnTextForAMissingFileEndsTheLine) {
-    sio::lastWinError = ERROR_FILE_NOT_FOUND;
-    std::string text = ErrorText(SIO_WIN_ERROR);
-    ASSERT_GE(text.size(), 3u);
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-    EXPECT_EQ(text.find("Unknown code"), std::string::npos);
-}
-
 BOOL WINAPI NoInvalidate(HWND, const RECT*, BOOL) { return TRUE; }
 BOOL WINAPI NoUpdate(HWND) { return TRUE; }
 BOOL WINAPI NoScroll(HWND, int, int, const RECT*, const RECT*) { return TRUE; }

@@ -333,20 +333,4 @@ TEST_F(GuiTextScreen, IncrementalRepaintsLeaveWhatAFullRepaintDraws) {
             ASSERT_EQ(incremental.Pixel(x, y), full.Pixel(x, y)) << "x " << x << " y " << y;
 }
 
-TEST_F(GuiTextScreen, PaintDrawsTheUpdateColumnsOfTheRowsItMeetsAndNothingBelowRow24) {
-    Write(std::string(3 * kColumns, 'M'));
-    const int w = CharWidth(), h = CharHeight();
-    Canvas canvas(kColumns * w, (kRows + 2) * h);
-    const DWORD untouched = 0x123456;
-    canvas.Fill(untouched);
-    SelectFont(canvas.dc());
-    const RECT update{2 * w + 1, h + 1, 4 * w, (kRows + 2) * h};
-    Paint(canvas.dc(), update);
-    for (int y = 0; y < canvas.height(); ++y)
-        for (int x = 0; x < canvas.width(); ++x) {
-            bool drawn = x >= update.left && x < update.right && y >= h && y < kRows * h;
-            ASSERT_EQ(canvas.Pixel(x, y) != untouched, drawn) << "x " << x << " y " << y;
-        }
-}
-
 }  // namespace

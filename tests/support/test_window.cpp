@@ -56,11 +56,6 @@ DWORD Canvas::Pixel(int x, int y) const {
     return bits_[y * width_ + x] & 0x00FFFFFF;
 }
 
-void Canvas::Fill(DWORD color) {
-    ::GdiFlush();
-    for (int i = 0; i < width_ * height_; ++i) bits_[i] = color;
-}
-
 TestWindow::TestWindow(int clientWidth, int clientHeight, bool visible, PaintFn paint) {
     RegisterOnce();
     RECT frame{0, 0, clientWidth, clientHeight};

@@ -17,7 +17,6 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     DWORD Pixel(int x, int y) const;  // 0x00RRGGBB
-    void Fill(DWORD color);
 
 private:
     int width_;
