@@ -40,9 +40,12 @@ LRESULT OnPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     SetMapMode(dc, MM_ANISOTROPIC);  // default extents: one logical unit per pixel
-    SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
+    TextScreen::SelectFont(dc);
     TextScreen::Paint(dc, paint.rcPaint);
     EndPaint(window, &paint);
+    // The window never creates a caret, so these two have no visible effect.
+    SetCaretPos(TextScreen::CursorCol() * TextScreen::CharWidth(),
+                TextScreen::CursorRow() * TextScreen::CharHeight());
     ShowCaret(window);
     return 0;
 }

@@ -1,0 +1,486 @@
+// The main window in process: the real window with its resources, driven by
+// the messages the menus send, checked through its title, its menu states
+// and the cells of the text screen. Suites whose tests go on-line use the
+// virtual line COM3 <-> COM4.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app_state.h"
+#include "about_dialog.h"
+#include "app_sys.h"
+#include "main_window.h"
+#include "resource.h"
+#include "screen_cells.h"
+#include "sio.h"
+#include "sio_state.h"
+#include "sys_override.h"
+#include "virtual_line.h"
+
+namespace {
+
+const char kStartTitle[] = "Vantoro (TM) Configuration Utility";
+const char kOfflineTitle[] = "Vantoro(TM) \"home\" Configuration Tool: Offline";
+const char kOnlineCom3Title[] = "Vantoro(TM) \"home\" Configuration Tool: COM3 online at 9600 baud";
+constexpr int kCom3Command = IDM_COM1 + kLinePort;
+
+class GuiMainWindow : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (window_ && IsWindow(window_)) DestroyWindow(window_);
+    }
+
+    void CreateMainWindow() {
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        ASSERT_NE(MainWindow::Register(instance), 0);
+        window_ = MainWindow::Create(instance);
+        ASSERT_NE(window_, nullptr);
+    }
+
+    void Command(int id) { SendMessageA(window_, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+
+    void GoOnLineOnCom3() {
+        Command(kCom3Command);
+        Command(IDM_ONLINE);
+        ASSERT_EQ(Title(), kOnlineCom3Title);
+    }
+
+    std::string Title() const {
+        char text[256] = "";
+        GetWindowTextA(window_, text, sizeof text);
+        return text;
+    }
+
+    UINT MenuState(int id) const { return GetMenuState(GetMenu(window_), static_cast<UINT>(id), MF_BYCOMMAND); }
+    bool Checked(int id) const { return (MenuState(id) & MF_CHECKED) != 0; }
+    bool Greyed(int id) const { return (MenuState(id) & MF_GRAYED) != 0; }
+
+    void ExpectPortAndBaudItems(bool greyed) const {
+        for (int id = IDM_COM1; id <= IDM_COM12; ++id) EXPECT_EQ(Greyed(id), greyed) << "item " << id;
+        EXPECT_EQ(Greyed(IDM_BAUD_9600), greyed);
+    }
+
+    // Handles messages until done() holds or the time-out passed.
+    template <typename Done>
+    bool PumpUntil(Done done, DWORD timeoutMs) {
+        DWORD start = GetTickCount();
+        while (!done()) {
+            if (GetTickCount() - start > timeoutMs) return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        }
+        return true;
+    }
+
+    HWND window_ = nullptr;
+};
+
+// The text the system gives for a port it does not have, as the library
+// hands it on (with its one rewording), without the line end.
+std::string MissingPortText() {
+    char text[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0x0800, text, sizeof text, nullptr);
+    std::string s = text;
+    if (s == "The system cannot find the file specified.\r\n") s = "The system cannot find the port specified.\r\n";
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    return s;
+}
+
+bool ScreenShows(const std::string& text) {
+    for (int row = 0; row < ScreenCells::kRows; ++row)
+        if (ScreenCells::Row(row).find(text) != std::string::npos) return true;
+    return false;
+}
+
+TEST_F(GuiMainWindow, StartsOffLineOnCom1At9600WithTheApplicationTitle) {
+    CreateMainWindow();
+    EXPECT_EQ(Title(), kStartTitle);
+    char className[64] = "";
+    GetClassNameA(window_, className, sizeof className);
+    EXPECT_STREQ(className, "Vantoro(TM)");
+    EXPECT_TRUE(Checked(IDM_OFFLINE));
+    EXPECT_FALSE(Checked(IDM_ONLINE));
+    EXPECT_TRUE(Checked(IDM_COM1));
+    EXPECT_TRUE(Checked(IDM_BAUD_9600));
+    for (int id = IDM_COM1 + 1; id <= IDM_COM12; ++id) EXPECT_FALSE(Checked(id)) << "item " << id;
+    ExpectPortAndBaudItems(false);
+}
+
+TEST_F(GuiMainWindow, WithoutATimerWarnsOnceAndStillWorks) {
+    static int boxes;
+    static std::string boxText, boxCaption;
+    static UINT boxStyle;
+    static HWND boxOwner;
+    boxes = 0;
+    appSys.SetTimer = [](HWND, UINT_PTR, UINT, TIMERPROC) -> UINT_PTR { return 0; };
+    appSys.MessageBoxA = [](HWND owner, LPCSTR text, LPCSTR caption, UINT style) -> int {
+        ++boxes;
+        boxOwner = owner;
+        boxText = text;
+        boxCaption = caption;
+        boxStyle = style;
+        return IDOK;
+    };
+    CreateMainWindow();
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(boxText, "No timers remaining !");
+    EXPECT_EQ(boxCaption, "Info");
+    EXPECT_EQ(boxStyle, static_cast<UINT>(MB_TASKMODAL | MB_ICONWARNING));
+    EXPECT_EQ(boxOwner, nullptr);
+    EXPECT_TRUE(IsWindow(window_));
+    Command(IDM_HELP);
+    EXPECT_TRUE(ScreenShows("Vantoro(TM) \"home\" Configuration Tool"));
+}
+
+TEST_F(GuiMainWindow, Com3ThenOnLineOpensPortIndex2AndGreysPortAndBaud) {
+    CreateMainWindow();
+    Command(kCom3Command);
+    EXPECT_TRUE(Checked(kCom3Command));
+    EXPECT_FALSE(Checked(IDM_COM1));
+    Command(IDM_ONLINE);
+    EXPECT_EQ(Title(), kOnlineCom3Title);
+    EXPECT_NE(sio::portTable[kLinePort].handle, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(sio::portTable[0].handle, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Checked(IDM_ONLINE));
+    EXPECT_FALSE(Checked(IDM_OFFLINE));
+    ExpectPortAndBaudItems(true);
+    EXPECT_FALSE(Greyed(IDM_ONLINE));
+
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_TRUE(GetCommState(sio::portTable[kLinePort].handle, &dcb));
+    EXPECT_EQ(dcb.BaudRate, 9600u);
+}
+
+TEST_F(GuiMainWindow, OnLineOnAMissingPortShowsTheSystemTextAndChangesNothing) {
+    CreateMainWindow();
+    Command(IDM_COM1 + kMissingPort);
+    Command(IDM_ONLINE);
+    EXPECT_EQ(ScreenCells::Row(0), MissingPortText());
+    EXPECT_EQ(Title(), kStartTitle);
+    EXPECT_TRUE(Checked(IDM_OFFLINE));
+    EXPECT_FALSE(Checked(IDM_ONLINE));
+    ExpectPortAndBaudItems(false);
+    EXPECT_EQ(app.online, 0);
+}
+
+TEST_F(GuiMainWindow, OffLineClosesThePortAndRestoresTitleAndMenus) {
+    CreateMainWindow();
+    GoOnLineOnCom3();
+    Command(IDM_OFFLINE);
+    EXPECT_EQ(Title(), kOfflineTitle);
+    EXPECT_EQ(sio::portTable[kLinePort].handle, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Checked(IDM_OFFLINE));
+    EXPECT_FALSE(Checked(IDM_ONLINE));
+    ExpectPortAndBaudItems(false);
+    // A port closed once can be chosen and opened again.
+    GoOnLineOnCom3();
+}
+
+TEST_F(GuiMainWindow, OnLineTwiceKeepsTheConnectionAndShowsTheSecondOpensError) {
+    CreateMainWindow();
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    GoOnLineOnCom3();
+    HANDLE first = sio::portTable[kLinePort].handle;
+    Command(IDM_ONLINE);
+    EXPECT_EQ(Title(), kOnlineCom3Title);
+    EXPECT_EQ(sio::portTable[kLinePort].handle, first);
+    EXPECT_EQ(sio::lastWinError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(ScreenCells::Row(0).empty()) << "the second open's error text is missing";
+
+    ASSERT_TRUE(peer.Write("still here"));
+    EXPECT_TRUE(PumpUntil([] { return ScreenShows("still here"); }, 3000));
+}
+
+// Port and baud commands that reach the window while on-line (the items are
+// greyed, so only another program can send them) leave the open port alone.
+TEST_F(GuiMainWindow, PortAndBaudCommandsWhileOnLineChangeNothing) {
+    CreateMainWindow();
+    GoOnLineOnCom3();
+    Command(IDM_COM1 + 4);
+    Command(IDM_BAUD_BASE);
+    EXPECT_EQ(app.selectedPort, kLinePort);
+    EXPECT_EQ(app.selectedBaud, 5);
+    EXPECT_TRUE(Checked(kCom3Command));
+    Command(IDM_OFFLINE);
+    EXPECT_EQ(sio::portTable[kLinePort].handle, INVALID_HANDLE_VALUE);
+}
+
+struct BaudCase {
+    int commandId;
+    int expectedEntry;
+    const char* titleRate;
+};
+
+TEST_F(GuiMainWindow, BaudCommandsMoveTheCheckMarkAndTheTitleRate) {
+    const BaudCase cases[] = {
+        {IDM_BAUD_BASE, 0, "300"},   {IDM_BAUD_BASE + 2, 2, "1200"},   {IDM_BAUD_BASE + 4, 4, "4800"},
+        {IDM_BAUD_9600, 5, "9600"},  {IDM_BAUD_BASE + 7, 7, "38400"},  {IDM_BAUD_LAST, 9, "115200"},
+        {IDM_BAUD_BASE + 1, 9, "115200"},  // 25 is no command: nothing changes
+    };
+    CreateMainWindow();
+    Command(kCom3Command);
+    for (const BaudCase& c : cases) {
+        Command(c.commandId);
+        EXPECT_EQ(app.selectedBaud, c.expectedEntry) << "command " << c.commandId;
+        Command(IDM_ONLINE);
+        EXPECT_EQ(Title(), std::string("Vantoro(TM) \"home\" Configuration Tool: COM3 online at ") + c.titleRate +
+                               " baud");
+        Command(IDM_OFFLINE);
+    }
+    EXPECT_FALSE(Checked(IDM_BAUD_9600));  // the last entry chosen was 9, which has no item
+}
+
+TEST_F(GuiMainWindow, HelpFromTheLastRowLeavesTheInstructionsOnRows1To11) {
+    const char* const expectedRows[] = {
+        "",
+        "Vantoro(TM) \"home\" Configuration Tool",
+        "",
+        "==================================================================",
+        "1. Choose your Com port: e.g. Port, Com1",
+        "2. Go on-line:           i.e. click Line, On-line",
+        "3. Execute the command by clicking on the appropriate menu bar item",
+        "                         e.g. 'Home_Option1'",
+        "4. Wait for it to say 'Done'",
+        "5. Choose Line, Exit to exit the program",
+        "==================================================================",
+    };
+    CreateMainWindow();
+    SendMessageA(window_, WM_COMMAND, IDM_HELP, 0);  // fills rows 0..22, cursor on row 23
+    SendMessageA(window_, WM_COMMAND, IDM_HELP, 0);  // scrolls: cursor now on the last row
+    ASSERT_EQ(ScreenCells::CursorRow(), ScreenCells::kRows - 1);
+    ASSERT_EQ(ScreenCells::CursorCol(), 0);
+    Command(IDM_HELP);
+    for (int row = 1; row <= 11; ++row) EXPECT_EQ(ScreenCells::Row(row), expectedRows[row - 1]) << "row " << row;
+    for (int row = 12; row <= 24; ++row) EXPECT_EQ(ScreenCells::Row(row), "") << "row " << row;
+    EXPECT_EQ(ScreenCells::CursorRow(), 24);
+    EXPECT_EQ(ScreenCells::CursorCol(), 0);
+}
+
+TEST_F(GuiMainWindow, PollShowsWhatThePeerSends) {
+    CreateMainWindow();
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    GoOnLineOnCom3();
+    ASSERT_TRUE(peer.Write("reply\x81\x0a" "42"));  // 0x81 shows as 0x01; the line feed starts row 1
+    EXPECT_TRUE(PumpUntil([] { return ScreenCells::Row(1) == "42"; }, 3000));
+    EXPECT_EQ(ScreenCells::Row(0), std::string("reply\x01"));
+}
+
+TEST_F(GuiMainWindow, PollIgnoresReadErrors) {
+    CreateMainWindow();
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    GoOnLineOnCom3();
+    ASSERT_TRUE(peer.Write("hidden"));
+    SysOverride guard;
+    sio::sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL {
+        SetLastError(ERROR_BROKEN_PIPE);
+        return FALSE;
+    };
+    sio::sys.ClearCommError = [](HANDLE, LPDWORD, LPCOMSTAT) -> BOOL {
+        SetLastError(ERROR_NOT_READY);
+        return FALSE;
+    };
+    for (int tick = 0; tick < 5; ++tick) SendMessageA(window_, WM_TIMER, IDT_POLL, 0);
+    EXPECT_EQ(ScreenCells::Row(0), "");
+    EXPECT_EQ(ScreenCells::CursorRow(), 0);
+    EXPECT_EQ(ScreenCells::CursorCol(), 0);
+    EXPECT_EQ(Title(), kOnlineCom3Title);
+}
+
+TEST_F(GuiMainWindow, PollReadsNothingWhileOffLine) {
+    CreateMainWindow();
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    GoOnLineOnCom3();
+    Command(IDM_OFFLINE);
+    ASSERT_TRUE(peer.Write("late"));
+    for (int tick = 0; tick < 3; ++tick) SendMessageA(window_, WM_TIMER, IDT_POLL, 0);
+    EXPECT_FALSE(ScreenShows("late"));
+}
+
+TEST_F(GuiMainWindow, HomeOption1SendsItsFramesOnTheSelectedPortAndTheReplyAppears) {
+    const unsigned char option1[54] = {
+        1, 9,  3,  2, 0, 0, 0, 0, 15, 1, 11, 3,  2, 0, 0, 0, 0, 17, 1, 9,  10, 2, 0, 0, 0, 0, 22,
+        1, 11, 10, 2, 0, 0, 0, 0, 24, 1, 9,  77, 0, 0, 0, 0, 1, 88, 1, 11, 77, 0, 0, 0, 0, 0, 89,
+    };
+    CreateMainWindow();
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    GoOnLineOnCom3();
+    Command(IDM_HOME_OPTION1);
+    std::string sent = peer.Read(sizeof option1, 2000);
+    EXPECT_EQ(sent, std::string(reinterpret_cast<const char*>(option1), sizeof option1));
+    EXPECT_TRUE(ScreenShows("DONE, command reply (if any) follows:"));
+    ASSERT_TRUE(peer.Write("ACK"));
+    EXPECT_TRUE(PumpUntil([] { return ScreenShows("ACK"); }, 3000));
+}
+
+TEST_F(GuiMainWindow, ExitDestroysTheWindowAndLeavesTheOpenPortToTheSystem) {
+    CreateMainWindow();
+    GoOnLineOnCom3();
+    Command(IDM_EXIT);
+    EXPECT_FALSE(IsWindow(window_));
+    EXPECT_NE(sio::portTable[kLinePort].handle, INVALID_HANDLE_VALUE);
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 0u);
+}
+
+TEST_F(GuiMainWindow, OtherMessagesAndCommandIdsGoToTheDefaultProcedure) {
+    CreateMainWindow();
+    // WM_GETTEXTLENGTH is answered by the default procedure with the title's length.
+    EXPECT_EQ(SendMessageA(window_, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(strlen(kStartTitle)));
+    Command(23);
+    Command(999);
+    EXPECT_EQ(app.selectedPort, 0);
+    EXPECT_EQ(app.selectedBaud, 5);
+    EXPECT_EQ(ScreenCells::CursorRow(), 0);
+}
+
+// The About box: a thread timer fires inside the dialog's modal loop, looks
+// at the box and ends it the way the test asks.
+struct AboutVisit {
+    HWND dialog = nullptr;
+    HWND owner = nullptr;
+    std::string caption, library, hint;
+    std::vector<std::string> statics;
+    int endWith = IDOK;  // IDOK: press OK; IDCANCEL: the close box
+};
+AboutVisit visit;
+
+BOOL CALLBACK CollectStatic(HWND child, LPARAM) {
+    char cls[32] = "", text[128] = "";
+    GetClassNameA(child, cls, sizeof cls);
+    GetWindowTextA(child, text, sizeof text);
+    if (_stricmp(cls, "Static") == 0) visit.statics.push_back(text);
+    return TRUE;
+}
+
+void CALLBACK VisitAboutBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowA("#32770", "About");
+    if (!dialog) return;
+    KillTimer(nullptr, timer);
+    visit.dialog = dialog;
+    visit.owner = GetWindow(dialog, GW_OWNER);
+    char text[128] = "";
+    GetWindowTextA(dialog, text, sizeof text);
+    visit.caption = text;
+    GetDlgItemTextA(dialog, IDC_ABOUT_LIBRARY, text, sizeof text);
+    visit.library = text;
+    GetDlgItemTextA(dialog, IDC_ABOUT_HINT, text, sizeof text);
+    visit.hint = text;
+    EnumChildWindows(dialog, CollectStatic, 0);
+    if (visit.endWith == IDOK)
+        SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    else
+        SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+TEST_F(GuiMainWindow, AboutShowsItsTextsOwnedByTheMainWindowAndOkEndsIt) {
+    CreateMainWindow();
+    visit = AboutVisit{};
+    ASSERT_NE(SetTimer(nullptr, 0, 20, VisitAboutBox), 0u);
+    Command(IDM_ABOUT);  // returns when the box has ended
+    ASSERT_NE(visit.dialog, nullptr) << "no About box appeared";
+    EXPECT_FALSE(IsWindow(visit.dialog));
+    EXPECT_EQ(visit.owner, window_);
+    EXPECT_EQ(visit.caption, "About");
+    EXPECT_EQ(visit.library, "Library 4.25.1");
+    EXPECT_EQ(visit.hint, "Start with Help");
+    for (const char* text : {"Vantoro(TM)", "\"Home\" Configuration Utility v3.1"})
+        EXPECT_NE(std::find(visit.statics.begin(), visit.statics.end(), text), visit.statics.end()) << text;
+}
+
+TEST_F(GuiMainWindow, AboutEndsWithTheCommandThatClosedIt) {
+    CreateMainWindow();
+    for (int endWith : {IDOK, IDCANCEL}) {
+        visit = AboutVisit{};
+        visit.endWith = endWith;
+        ASSERT_NE(SetTimer(nullptr, 0, 20, VisitAboutBox), 0u);
+        INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUTBOX), window_,
+                                         AboutDialogProc, 0);
+        EXPECT_EQ(result, endWith);
+    }
+}
+
+// A megabyte of random bytes from the far end while on-line. A second thread
+// sends the poll message back to back (so the flood drains in seconds rather
+// than at the timer's 10 KB a second) and times each round trip; the real
+// timer keeps running beside it. The window must keep answering and the
+// grid must stay sound.
+class GuiMainWindowFlood : public GuiMainWindow {};
+
+TEST_F(GuiMainWindowFlood, AMegabyteOfRandomBytesKeepsTheWindowAnsweringAndTheGridSound) {
+    constexpr DWORD kFloodBytes = 1 << 20;
+    CreateMainWindow();
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    GoOnLineOnCom3();
+
+    std::atomic<bool> written{false}, stop{false};
+    std::thread writer([&] {
+        std::vector<char> chunk(4096);
+        unsigned seed = 2024;
+        for (DWORD sent = 0; sent < kFloodBytes && !stop; sent += static_cast<DWORD>(chunk.size())) {
+            for (char& c : chunk) {
+                seed = seed * 1103515245u + 12345u;
+                c = static_cast<char>(seed >> 16);
+            }
+            if (!peer.Write(chunk.data(), static_cast<DWORD>(chunk.size()))) break;
+        }
+        written = true;
+    });
+    std::vector<double> tripsMs;
+    HWND window = window_;
+    std::thread prober([&] {
+        LARGE_INTEGER frequency, before, after;
+        QueryPerformanceFrequency(&frequency);
+        while (!stop) {
+            QueryPerformanceCounter(&before);
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutA(window, WM_TIMER, IDT_POLL, 0, SMTO_NORMAL, 10000, &result)) break;
+            QueryPerformanceCounter(&after);
+            tripsMs.push_back(1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                              static_cast<double>(frequency.QuadPart));
+        }
+    });
+    // Done when everything was written and the port's queue stays empty.
+    int emptyChecks = 0;
+    bool drained = PumpUntil(
+        [&] {
+            emptyChecks = (written && SioRxCount(kLinePort) == 0) ? emptyChecks + 1 : 0;
+            return emptyChecks >= 20;
+        },
+        100000);
+    stop = true;
+    // The prober may be inside SendMessage: keep handling messages until it ends.
+    std::atomic<bool> proberDone{false};
+    std::thread joiner([&] {
+        prober.join();
+        proberDone = true;
+    });
+    PumpUntil([&] { return proberDone.load(); }, 20000);
+    joiner.join();
+    writer.join();
+
+    ASSERT_TRUE(drained) << "the flood did not drain";
+    ASSERT_FALSE(tripsMs.empty());
+    std::sort(tripsMs.begin(), tripsMs.end());
+    printf("flood: %u bytes, %zu polls, round trip median %.2f ms, 99th %.2f ms, max %.2f ms\n", static_cast<unsigned>(kFloodBytes),
+           tripsMs.size(), tripsMs[tripsMs.size() / 2], tripsMs[tripsMs.size() * 99 / 100], tripsMs.back());
+    EXPECT_LT(tripsMs.back(), 2000.0) << "the window stopped answering for a long time";
+    EXPECT_EQ(ScreenCells::InvariantViolation(), "");
+    EXPECT_EQ(Title(), kOnlineCom3Title);
+}
+
+}  // namespace
