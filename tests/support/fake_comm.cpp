@@ -2,28 +2,52 @@
 
 #include <string.h>
 
+#include "fake_device.h"
 #include "sio.h"
 #include "sys_table.h"
 
 namespace {
 
-// The device's own state before the first SetCommState: a byte pattern, so
-// that a field the library should leave alone shows when it is touched.
-void FillUnsetDcb(DCB* dcb) {
+// Before the first SetCommState the device reports a byte pattern, so that a
+// field the library should leave alone shows when it is touched; afterwards
+// it reports what it was given.
+BOOL WINAPI PatternGetCommState(HANDLE, LPDCB dcb) {
+    if (!FakeComm::dcbsSet.empty()) {
+        *dcb = FakeComm::dcbsSet.back();
+        return TRUE;
+    }
     DWORD length = dcb->DCBlength;
     memset(dcb, 0x5A, sizeof *dcb);
     dcb->DCBlength = length;
-}
-
-BOOL WINAPI FakeGetCommState(HANDLE, LPDCB dcb) {
-    if (FakeComm::dcbsSet.empty())
-        FillUnsetDcb(dcb);
-    else
-        *dcb = FakeComm::dcbsSet.back();
     return TRUE;
 }
 
-BOOL WINAPI FakeClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT stat) {
+BOOL WINAPI RecordingSetCommState(HANDLE, LPDCB dcb) {
+    FakeComm::dcbsSet.push_back(*dcb);
+    return FakeComm::setCommStateResult;
+}
+
+BOOL WINAPI RecordingEscapeCommFunction(HANDLE, DWORD code) {
+    FakeComm::escapes.push_back(code);
+    return FakeComm::escapeResult;
+}
+
+BOOL WINAPI CountingSetCommBreak(HANDLE) {
+    ++FakeComm::breaksSet;
+    return FakeComm::breakResult;
+}
+
+BOOL WINAPI CountingClearCommBreak(HANDLE) {
+    ++FakeComm::breaksCleared;
+    return FakeComm::breakResult;
+}
+
+BOOL WINAPI ChosenModemStatus(HANDLE, LPDWORD status) {
+    *status = FakeComm::modemStatus;  // written also on failure: the library must not trust it
+    return FakeComm::modemStatusResult;
+}
+
+BOOL WINAPI PendingClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT stat) {
     ++FakeComm::errorReads;
     if (!FakeComm::clearErrorResult) return FALSE;
     if (errors) *errors = FakeComm::pendingErrors;
@@ -37,8 +61,6 @@ BOOL WINAPI FakeClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT stat) {
 
 }  // namespace
 
-HANDLE FakeComm::Handle() { return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5E10)); }
-
 void FakeComm::ForgetCalls() {
     dcbsSet.clear();
     escapes.clear();
@@ -49,39 +71,14 @@ void FakeComm::Install() {
     setCommStateResult = escapeResult = breakResult = modemStatusResult = clearErrorResult = TRUE;
     modemStatus = pendingErrors = queuedBytes = 0;
     ForgetCalls();
-    using sio::sys;
-    sys.CreateFileA = [](LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
-        return Handle();
-    };
-    sys.CloseHandle = [](HANDLE h) -> BOOL { return h == Handle() ? TRUE : ::CloseHandle(h); };
-    sys.GetCommTimeouts = [](HANDLE, LPCOMMTIMEOUTS timeouts) -> BOOL {
-        *timeouts = COMMTIMEOUTS{};
-        return TRUE;
-    };
-    sys.SetCommTimeouts = [](HANDLE, LPCOMMTIMEOUTS) -> BOOL { return TRUE; };
-    sys.SetupComm = [](HANDLE, DWORD, DWORD) -> BOOL { return TRUE; };
-    sys.GetCommState = FakeGetCommState;
-    sys.SetCommState = [](HANDLE, LPDCB dcb) {
-        dcbsSet.push_back(*dcb);
-        return setCommStateResult;
-    };
-    sys.EscapeCommFunction = [](HANDLE, DWORD code) {
-        escapes.push_back(code);
-        return escapeResult;
-    };
-    sys.SetCommBreak = [](HANDLE) {
-        ++breaksSet;
-        return breakResult;
-    };
-    sys.ClearCommBreak = [](HANDLE) {
-        ++breaksCleared;
-        return breakResult;
-    };
-    sys.GetCommModemStatus = [](HANDLE, LPDWORD status) {
-        *status = modemStatus;  // written also on failure: the library must not trust it
-        return modemStatusResult;
-    };
-    sys.ClearCommError = FakeClearCommError;
+    FakeDevice::Install();
+    sio::sys.GetCommState = PatternGetCommState;
+    sio::sys.SetCommState = RecordingSetCommState;
+    sio::sys.EscapeCommFunction = RecordingEscapeCommFunction;
+    sio::sys.SetCommBreak = CountingSetCommBreak;
+    sio::sys.ClearCommBreak = CountingClearCommBreak;
+    sio::sys.GetCommModemStatus = ChosenModemStatus;
+    sio::sys.ClearCommError = PendingClearCommError;
 }
 
 int FakeComm::OpenPort(int port) {
