@@ -25,16 +25,19 @@ protected:
         FakeComm::Install();
         SioOpenPort(-1, 1, 1);
         ASSERT_EQ(FakeComm::OpenPort(kPort), 0);
-        before = *portTable[kPort].dcb;
     }
-    static const DCB& Sent() { return FakeComm::dcbsSet.back(); }
+    // Runs one setting call and returns the single DCB it handed over.
+    template <typename Call>
+    static DCB SentBy(Call call) {
+        FakeComm::ForgetCalls();
+        call();
+        EXPECT_EQ(FakeComm::dcbsSet.size(), 1u);
+        return FakeComm::dcbsSet.empty() ? DCB{} : FakeComm::dcbsSet.back();
+    }
+    static DCB Stored() { return *portTable[kPort].dcb; }
 
     SysOverride guard;
-    DCB before{};
 };
-
-template <typename Case>
-class FakePortWith : public FakePort, public ::testing::WithParamInterface<Case> {};
 
 // True when a and b agree byte for byte once clear() has blanked the fields
 // that the call under test may change.
@@ -45,70 +48,46 @@ bool SameApartFrom(DCB a, DCB b, Clear clear) {
     return memcmp(&a, &b, sizeof a) == 0;
 }
 
-struct BaudCase {
-    int code;
-    DWORD rate;
-};
-void PrintTo(const BaudCase& c, std::ostream* os) { *os << c.code << " -> " << c.rate; }
-class SetBaud : public FakePortWith<BaudCase> {};
-
-TEST_P(SetBaud, HandsOnlyTheRateToTheDeviceAndRaisesNoLine) {
+TEST_F(FakePort, SetBaudHandsOverOnlyTheRate) {
     SioLineDTR(kPort, 'S');
     SioLineRTS(kPort, 'S');
-    FakeComm::ForgetCalls();
-    EXPECT_EQ(SioSetBaud(kPort, GetParam().code), TRUE);
-    ASSERT_EQ(FakeComm::dcbsSet.size(), 1u);
-    EXPECT_EQ(Sent().BaudRate, GetParam().rate);
-    EXPECT_TRUE(SameApartFrom(Sent(), before, [](DCB& d) { d.BaudRate = 0; }));
-    EXPECT_TRUE(FakeComm::escapes.empty());
+    const struct {
+        int code;
+        DWORD rate;
+    } cases[] = {{0, 110},     {1, 300},     {2, 1200},   {3, 2400},   {4, 4800},
+                 {5, 9600},    {6, 19200},   {7, 38400},  {8, 57600},  {9, 115200},
+                 {10, 10},     {600, 600},   {-1, 0xFFFFFFFF}};
+    DCB open = Stored();
+    for (auto [code, rate] : cases) {
+        DCB sent = SentBy([code = code] { EXPECT_EQ(SioSetBaud(kPort, code), TRUE); });
+        EXPECT_EQ(sent.BaudRate, rate) << code;
+        EXPECT_TRUE(SameApartFrom(sent, open, [](DCB& d) { d.BaudRate = 0; })) << code;
+        EXPECT_TRUE(FakeComm::escapes.empty()) << code;  // no line is raised again
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, SetBaud,
-                         ::testing::Values(BaudCase{0, 110}, BaudCase{1, 300}, BaudCase{2, 1200},
-                                           BaudCase{3, 2400}, BaudCase{4, 4800}, BaudCase{5, 9600},
-                                           BaudCase{6, 19200}, BaudCase{7, 38400}, BaudCase{8, 57600},
-                                           BaudCase{9, 115200}, BaudCase{10, 10}, BaudCase{600, 600},
-                                           BaudCase{-1, 0xFFFFFFFF}));
-
-struct ParamsCase {
-    int parity, stopBits, dataBits;
-    BYTE mask;
-};
-void PrintTo(const ParamsCase& c, std::ostream* os) {
-    *os << "parity " << c.parity << " stop " << c.stopBits << " data " << c.dataBits;
-}
-class SetParams : public FakePortWith<ParamsCase> {};
-
-TEST_P(SetParams, HandsTheFramingToTheDeviceAndSetsTheMask) {
-    auto [parity, stopBits, dataBits, mask] = GetParam();
-    EXPECT_EQ(SioSetParams(kPort, parity, stopBits, dataBits), 0);
-    ASSERT_EQ(FakeComm::dcbsSet.size(), 1u);
-    EXPECT_EQ(Sent().Parity, parity);
-    EXPECT_EQ(Sent().StopBits, stopBits);
-    EXPECT_EQ(Sent().ByteSize, dataBits);
-    EXPECT_EQ(portTable[kPort].dataMask, mask);
-    EXPECT_TRUE(SameApartFrom(Sent(), before, [](DCB& d) { d.Parity = d.StopBits = d.ByteSize = 0; }));
+TEST_F(FakePort, SetParamsHandsOverTheFramingAndSetsTheMask) {
+    const struct {
+        int parity, stopBits, dataBits, mask;
+    } cases[] = {{ODDPARITY, TWOSTOPBITS, 7, 127}, {EVENPARITY, ONE5STOPBITS, 6, 63},
+                 {MARKPARITY, ONESTOPBIT, 5, 31},  {SPACEPARITY, TWOSTOPBITS, 8, 255}};
+    DCB open = Stored();
+    for (auto [parity, stopBits, dataBits, mask] : cases) {
+        DCB sent = SentBy([&] { EXPECT_EQ(SioSetParams(kPort, parity, stopBits, dataBits), 0); });
+        EXPECT_EQ(sent.Parity, parity);
+        EXPECT_EQ(sent.StopBits, stopBits);
+        EXPECT_EQ(sent.ByteSize, dataBits);
+        EXPECT_EQ(portTable[kPort].dataMask, mask);
+        EXPECT_TRUE(SameApartFrom(sent, open, [](DCB& d) { d.Parity = d.StopBits = d.ByteSize = 0; }));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Framings, SetParams,
-                         ::testing::Values(ParamsCase{NOPARITY, ONESTOPBIT, 8, 255},
-                                           ParamsCase{ODDPARITY, TWOSTOPBITS, 7, 127},
-                                           ParamsCase{EVENPARITY, ONE5STOPBITS, 6, 63},
-                                           ParamsCase{MARKPARITY, ONESTOPBIT, 5, 31},
-                                           ParamsCase{SPACEPARITY, TWOSTOPBITS, 8, 255}));
-
-struct BadParams {
-    int parity, stopBits, dataBits;
-};
-void PrintTo(const BadParams& c, std::ostream* os) {
-    *os << "parity " << c.parity << " stop " << c.stopBits << " data " << c.dataBits;
-}
-class SetParamsRange : public FakePortWith<BadParams> {};
-
-TEST_P(SetParamsRange, IsRefusedBeforeThePortIsLookedAt) {
-    auto [parity, stopBits, dataBits] = GetParam();
-    for (int port : {kPort, 1, -1, 300, INT_MIN})  // open, closed, defaults, bad indices
-        EXPECT_EQ(SioSetParams(port, parity, stopBits, dataBits), SIO_RANGE) << port;
+TEST_F(FakePort, SetParamsChecksItsValuesBeforeThePort) {
+    const int bad[][3] = {{-1, 0, 8}, {5, 0, 8}, {INT_MIN, 0, 8}, {0, -1, 8},
+                          {0, 3, 8},  {0, 0, 4}, {0, 0, 9},       {0, 0, INT_MAX}};
+    for (auto& [parity, stopBits, dataBits] : bad)
+        for (int port : {kPort, 1, -1, 300, INT_MIN})  // open, closed, defaults, bad indices
+            EXPECT_EQ(SioSetParams(port, parity, stopBits, dataBits), SIO_RANGE) << port;
     EXPECT_TRUE(FakeComm::dcbsSet.empty());
     EXPECT_EQ(portTable[kPort].dataMask, 255);
     EXPECT_EQ(defaultParity, NOPARITY);
@@ -116,60 +95,48 @@ TEST_P(SetParamsRange, IsRefusedBeforeThePortIsLookedAt) {
     EXPECT_EQ(defaultDataBits, 8);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, SetParamsRange,
-                         ::testing::Values(BadParams{-1, 0, 8}, BadParams{5, 0, 8}, BadParams{INT_MIN, 0, 8},
-                                           BadParams{0, -1, 8}, BadParams{0, 3, 8}, BadParams{0, 0, 4},
-                                           BadParams{0, 0, 9}, BadParams{0, 0, INT_MAX}));
-
 TEST_F(FakePort, DefaultsReachOnlyPortsOpenedLater) {
+    DCB open = Stored();
     EXPECT_EQ(SioSetBaud(-1, 9), 0);
     EXPECT_EQ(SioSetParams(-1, EVENPARITY, TWOSTOPBITS, 7), 0);
     EXPECT_TRUE(FakeComm::dcbsSet.empty());
-    EXPECT_EQ(memcmp(portTable[kPort].dcb, &before, sizeof before), 0);
+    EXPECT_EQ(memcmp(portTable[kPort].dcb, &open, sizeof open), 0);
     EXPECT_EQ(portTable[kPort].dataMask, 255);
 
-    ASSERT_EQ(SioOpenPort(1, 1024, 1024), 0);
-    ASSERT_EQ(FakeComm::dcbsSet.size(), 1u);
-    EXPECT_EQ(Sent().BaudRate, 115200u);
-    EXPECT_EQ(Sent().Parity, EVENPARITY);
-    EXPECT_EQ(Sent().StopBits, TWOSTOPBITS);
-    EXPECT_EQ(Sent().ByteSize, 7);
+    DCB later = SentBy([] { EXPECT_EQ(SioOpenPort(1, 1024, 1024), 0); });
+    EXPECT_EQ(later.BaudRate, 115200u);
+    EXPECT_EQ(later.Parity, EVENPARITY);
+    EXPECT_EQ(later.StopBits, TWOSTOPBITS);
+    EXPECT_EQ(later.ByteSize, 7);
     EXPECT_EQ(portTable[1].dataMask, 127);
 }
 
-struct FlowCase {
-    int letter;
-    DWORD outxCtsFlow, rtsControl, inX, outX;
-};
-void PrintTo(const FlowCase& c, std::ostream* os) { *os << "letter " << c.letter; }
-class SetFlow : public FakePortWith<FlowCase> {};
-
-TEST_P(SetFlow, SetsExactlyItsFourFieldsFromAnyEarlierMode) {
-    auto [letter, outxCtsFlow, rtsControl, inX, outX] = GetParam();
-    for (int earlier : {0, int{'H'}, int{'N'}, int{'S'}}) {
-        if (earlier) SioSetFlow(kPort, earlier);
-        DCB start = *portTable[kPort].dcb;
-        FakeComm::ForgetCalls();
-        EXPECT_EQ(SioSetFlow(kPort, letter), 1);
-        ASSERT_EQ(FakeComm::dcbsSet.size(), 1u);
-        EXPECT_EQ(Sent().fOutxCtsFlow, outxCtsFlow);
-        EXPECT_EQ(Sent().fRtsControl, rtsControl);
-        EXPECT_EQ(Sent().fInX, inX);
-        EXPECT_EQ(Sent().fOutX, outX);
-        EXPECT_TRUE(SameApartFrom(Sent(), start, [](DCB& d) {
-            d.fOutxCtsFlow = 0;
-            d.fRtsControl = 0;
-            d.fInX = 0;
-            d.fOutX = 0;
-        })) << "after " << earlier;
+TEST_F(FakePort, SetFlowSetsExactlyItsFourFieldsFromAnyEarlierMode) {
+    const struct {
+        int letter;
+        DWORD outxCtsFlow, rtsControl, inX, outX;
+    } modes[] = {{'H', 1, RTS_CONTROL_HANDSHAKE, 0, 0},
+                 {'N', 0, RTS_CONTROL_DISABLE, 0, 0},
+                 {'S', 0, RTS_CONTROL_DISABLE, 1, 1},
+                 {0x100 | 'H', 1, RTS_CONTROL_HANDSHAKE, 0, 0}};  // only the low 8 bits count
+    DCB open = Stored();
+    for (const auto& earlier : modes) {
+        for (auto [letter, outxCtsFlow, rtsControl, inX, outX] : modes) {
+            SioSetFlow(kPort, earlier.letter);
+            DCB sent = SentBy([letter = letter] { EXPECT_EQ(SioSetFlow(kPort, letter), 1); });
+            EXPECT_EQ(sent.fOutxCtsFlow, outxCtsFlow);
+            EXPECT_EQ(sent.fRtsControl, rtsControl);
+            EXPECT_EQ(sent.fInX, inX);
+            EXPECT_EQ(sent.fOutX, outX);
+            EXPECT_TRUE(SameApartFrom(sent, open, [](DCB& d) {
+                d.fOutxCtsFlow = 0;
+                d.fRtsControl = 0;
+                d.fInX = 0;
+                d.fOutX = 0;
+            })) << earlier.letter << " then " << letter;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Modes, SetFlow,
-                         ::testing::Values(FlowCase{'H', 1, RTS_CONTROL_HANDSHAKE, 0, 0},
-                                           FlowCase{'N', 0, RTS_CONTROL_DISABLE, 0, 0},
-                                           FlowCase{'S', 0, RTS_CONTROL_DISABLE, 1, 1},
-                                           FlowCase{0x100 | 'S', 0, RTS_CONTROL_DISABLE, 1, 1}));
 
 TEST_F(FakePort, RefusedSettingsReturnTheUsualValuesAndStayStored) {
     SioLineDTR(kPort, 'S');
@@ -180,50 +147,38 @@ TEST_F(FakePort, RefusedSettingsReturnTheUsualValuesAndStayStored) {
     EXPECT_EQ(SioSetParams(kPort, ODDPARITY, TWOSTOPBITS, 7), 0);
     EXPECT_EQ(SioSetFlow(kPort, 'S'), 1);
     ASSERT_EQ(FakeComm::dcbsSet.size(), 3u);
-    EXPECT_EQ(Sent().BaudRate, 10u);  // the refused rate goes again with later settings
-    const DCB& stored = *portTable[kPort].dcb;
-    EXPECT_EQ(stored.BaudRate, 10u);
-    EXPECT_EQ(stored.Parity, ODDPARITY);
-    EXPECT_EQ(stored.StopBits, TWOSTOPBITS);
-    EXPECT_EQ(stored.ByteSize, 7);
-    EXPECT_EQ(stored.fInX, 1u);
+    EXPECT_EQ(FakeComm::dcbsSet.back().BaudRate, 10u);  // the refused rate goes again
+    EXPECT_EQ(Stored().BaudRate, 10u);
+    EXPECT_EQ(Stored().Parity, ODDPARITY);
+    EXPECT_EQ(Stored().StopBits, TWOSTOPBITS);
+    EXPECT_EQ(Stored().ByteSize, 7);
+    EXPECT_EQ(Stored().fInX, 1u);
     EXPECT_EQ(portTable[kPort].dataMask, 127);
-    EXPECT_TRUE(FakeComm::escapes.empty());
+    EXPECT_TRUE(FakeComm::escapes.empty());  // no line raised after a refusal
 }
 
-struct ReassertCase {
-    const char* name;
-    int (*change)(int port);
-    bool dtr, rts;
-    BOOL accepted;
-    Escapes expected;
-};
-void PrintTo(const ReassertCase& c, std::ostream* os) { *os << c.name; }
-class ReassertLines : public FakePortWith<ReassertCase> {};
-
-TEST_P(ReassertLines, RaisesTheCommandedLinesOnlyAfterAnAcceptedChange) {
-    const ReassertCase& c = GetParam();
-    if (c.dtr) SioLineDTR(kPort, 'S');
-    if (c.rts) SioLineRTS(kPort, 'S');
-    FakeComm::setCommStateResult = c.accepted;
-    FakeComm::ForgetCalls();
-    c.change(kPort);
-    EXPECT_EQ(FakeComm::escapes, c.expected);
+TEST_F(FakePort, CommandedLinesAreRaisedAgainOnlyAfterAnAcceptedChange) {
+    int (*const changes[])(int) = {[](int p) { return SioSetFlow(p, 'N'); },
+                                   [](int p) { return SioSetParams(p, EVENPARITY, ONESTOPBIT, 7); }};
+    const struct {
+        BYTE lineBits;
+        BOOL accepted;
+        Escapes expected;
+    } cases[] = {{0, TRUE, {}},  // DTR and RTS were only enabled at open
+                 {1, TRUE, {SETDTR}},
+                 {2, TRUE, {SETRTS}},
+                 {3, TRUE, {SETDTR, SETRTS}},
+                 {3, FALSE, {}}};
+    for (auto change : changes) {
+        for (const auto& c : cases) {
+            portTable[kPort].lineBits = c.lineBits;
+            FakeComm::setCommStateResult = c.accepted;
+            FakeComm::ForgetCalls();
+            change(kPort);
+            EXPECT_EQ(FakeComm::escapes, c.expected) << int(c.lineBits) << " " << c.accepted;
+        }
+    }
 }
-
-int FlowNone(int port) { return SioSetFlow(port, 'N'); }
-int Framing7E1(int port) { return SioSetParams(port, EVENPARITY, ONESTOPBIT, 7); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ReassertLines,
-    ::testing::Values(ReassertCase{"flow, no bits (RTS only enabled at open)", FlowNone, false, false, TRUE, {}},
-                      ReassertCase{"flow, DTR", FlowNone, true, false, TRUE, {SETDTR}},
-                      ReassertCase{"flow, RTS", FlowNone, false, true, TRUE, {SETRTS}},
-                      ReassertCase{"flow, both", FlowNone, true, true, TRUE, {SETDTR, SETRTS}},
-                      ReassertCase{"flow refused, both", FlowNone, true, true, FALSE, {}},
-                      ReassertCase{"framing, RTS", Framing7E1, false, true, TRUE, {SETRTS}},
-                      ReassertCase{"framing, both", Framing7E1, true, true, TRUE, {SETDTR, SETRTS}},
-                      ReassertCase{"framing refused, both", Framing7E1, true, true, FALSE, {}}));
 
 TEST_F(FakePort, LineBitsSurviveCloseAndReopen) {
     EXPECT_EQ(SioLineDTR(kPort, 'R'), 0);  // enabled at open, but never commanded
@@ -235,58 +190,46 @@ TEST_F(FakePort, LineBitsSurviveCloseAndReopen) {
     EXPECT_EQ(FakeComm::escapes, Escapes{SETRTS});
 }
 
-struct LineCase {
-    const char* name;
-    int (*call)(int port, int letter);
-    int letter;
-    DWORD escape;
-    BYTE bitsBefore, bitsAfter;
-};
-void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
-class ControlLines : public FakePortWith<LineCase> {};
-
-TEST_P(ControlLines, RecordTheCommandEvenWhenTheDriverRefusesIt) {
-    auto [name, call, letter, escape, bitsBefore, bitsAfter] = GetParam();
-    for (BOOL driver : {TRUE, FALSE}) {
-        portTable[kPort].lineBits = bitsBefore;
-        FakeComm::escapeResult = driver;
-        FakeComm::ForgetCalls();
-        EXPECT_EQ(call(kPort, letter), driver);
-        EXPECT_EQ(FakeComm::escapes, Escapes{escape});
-        EXPECT_EQ(SioLineDTR(kPort, 'R'), bitsAfter & 1);
-        EXPECT_EQ(SioLineRTS(kPort, 'R'), bitsAfter & 2);
+TEST_F(FakePort, LineCommandsAreRecordedEvenWhenTheDriverRefusesThem) {
+    const struct {
+        int (*call)(int, int);
+        int letter;
+        DWORD escape;
+        BYTE bitsBefore, bitsAfter;
+    } cases[] = {{SioLineDTR, 'S', SETDTR, 0, 1},
+                 {SioLineDTR, 'C', CLRDTR, 3, 2},
+                 {SioLineRTS, 'S', SETRTS, 0, 2},
+                 {SioLineRTS, 'C', CLRRTS, 3, 1},
+                 {SioLineDTR, 0x100 | 'S', SETDTR, 2, 3}};
+    for (auto [call, letter, escape, bitsBefore, bitsAfter] : cases) {
+        for (BOOL driver : {TRUE, FALSE}) {
+            portTable[kPort].lineBits = bitsBefore;
+            FakeComm::escapeResult = driver;
+            FakeComm::ForgetCalls();
+            EXPECT_EQ(call(kPort, letter), driver) << letter;
+            EXPECT_EQ(FakeComm::escapes, Escapes{escape}) << letter;
+            EXPECT_EQ(SioLineDTR(kPort, 'R'), bitsAfter & 1) << letter;
+            EXPECT_EQ(SioLineRTS(kPort, 'R'), bitsAfter & 2) << letter;
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, ControlLines,
-                         ::testing::Values(LineCase{"DTR S", SioLineDTR, 'S', SETDTR, 0, 1},
-                                           LineCase{"DTR C", SioLineDTR, 'C', CLRDTR, 3, 2},
-                                           LineCase{"RTS S", SioLineRTS, 'S', SETRTS, 0, 2},
-                                           LineCase{"RTS C", SioLineRTS, 'C', CLRRTS, 3, 1},
-                                           LineCase{"DTR 0x153", SioLineDTR, 0x100 | 'S', SETDTR, 2, 3}));
-
-struct ModemCase {
-    const char* name;
-    int (*call)(int port);
-    DWORD bit;
-};
-void PrintTo(const ModemCase& c, std::ostream* os) { *os << c.name; }
-class ModemInputs : public FakePortWith<ModemCase> {};
-
-TEST_P(ModemInputs, ReportTheirOwnBitAndZeroWhenTheStatusIsUnreadable) {
-    auto [name, call, bit] = GetParam();
-    FakeComm::modemStatus = 0xF0;
-    EXPECT_EQ(call(kPort), static_cast<int>(bit));
-    FakeComm::modemStatus = 0xF0 & ~bit;
-    EXPECT_EQ(call(kPort), 0);
-    FakeComm::modemStatus = 0xF0;
-    FakeComm::modemStatusResult = FALSE;
-    EXPECT_EQ(call(kPort), 0);
+TEST_F(FakePort, ModemInputsReportTheirOwnBitAndZeroWhenUnreadable) {
+    const struct {
+        int (*call)(int);
+        DWORD bit;
+    } inputs[] = {{SioModemCTS, 16}, {SioModemDSR, 32}, {SioModemRI, 64}, {SioModemDCD, 128}};
+    for (auto [call, bit] : inputs) {
+        FakeComm::modemStatusResult = TRUE;
+        FakeComm::modemStatus = 0xF0;
+        EXPECT_EQ(call(kPort), static_cast<int>(bit));
+        FakeComm::modemStatus = 0xF0 & ~bit;
+        EXPECT_EQ(call(kPort), 0) << bit;
+        FakeComm::modemStatus = 0xF0;
+        FakeComm::modemStatusResult = FALSE;
+        EXPECT_EQ(call(kPort), 0) << bit;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Inputs, ModemInputs,
-                         ::testing::Values(ModemCase{"CTS", SioModemCTS, 16}, ModemCase{"DSR", SioModemDSR, 32},
-                                           ModemCase{"RI", SioModemRI, 64}, ModemCase{"DCD", SioModemDCD, 128}));
 
 TEST_F(FakePort, BreakAssertAndClearReturnTheDriverResult) {
     for (BOOL driver : {TRUE, FALSE}) {
@@ -313,6 +256,7 @@ TEST_F(FakePort, UnknownLettersChangeNothing) {
     int (*const calls[])(int, int) = {SioSetFlow, SioLineDTR, SioLineRTS, SioBreakControl};
     std::vector<int> letters = {'X', 0, -1};
     for (int letter = 'a'; letter <= 'z'; ++letter) letters.push_back(letter);
+    DCB start = Stored();
     portTable[kPort].lineBits = 3;
     for (auto call : calls)
         for (int letter : letters) EXPECT_EQ(call(kPort, letter), SIO_RANGE) << letter;
@@ -320,16 +264,16 @@ TEST_F(FakePort, UnknownLettersChangeNothing) {
     EXPECT_TRUE(FakeComm::escapes.empty());
     EXPECT_EQ(FakeComm::breaksSet + FakeComm::breaksCleared + FakeComm::errorReads, 0);
     EXPECT_EQ(portTable[kPort].lineBits, 3);
-    EXPECT_EQ(memcmp(portTable[kPort].dcb, &before, sizeof before), 0);
+    EXPECT_EQ(memcmp(portTable[kPort].dcb, &start, sizeof start), 0);
 }
 
 TEST(PortChecks, BadIndicesAndClosedPortsAreRefusedFirst) {
     SysOverride guard;
     FakeComm::Install();
     int (*const calls[])(int) = {
-        [](int p) { return SioSetBaud(p, 5); },       [](int p) { return SioSetParams(p, 0, 0, 8); },
-        [](int p) { return SioSetFlow(p, 'X'); },     [](int p) { return SioLineDTR(p, 'R'); },
-        [](int p) { return SioLineRTS(p, 'x'); },     SioModemCTS, SioModemDSR, SioModemRI, SioModemDCD,
+        [](int p) { return SioSetBaud(p, 5); },   [](int p) { return SioSetParams(p, 0, 0, 8); },
+        [](int p) { return SioSetFlow(p, 'X'); }, [](int p) { return SioLineDTR(p, 'R'); },
+        [](int p) { return SioLineRTS(p, 'x'); }, SioModemCTS, SioModemDSR, SioModemRI, SioModemDCD,
         [](int p) { return SioBreakControl(p, 'D'); }};
     for (size_t i = 0; i < sizeof calls / sizeof calls[0]; ++i) {
         for (int port : {-2, 256, 300, INT_MIN, INT_MAX}) EXPECT_EQ(calls[i](port), IE_BADID) << i;
@@ -357,7 +301,7 @@ protected:
 };
 
 TEST_F(LineSettings, StandardRatesReachTheDevice) {
-    const BaudCase cases[] = {{0, 110}, {5, 9600}, {9, 115200}, {600, 600}, {57600, 57600}};
+    const std::pair<int, DWORD> cases[] = {{0, 110}, {5, 9600}, {9, 115200}, {600, 600}, {57600, 57600}};
     for (auto [code, rate] : cases) {
         EXPECT_NE(SioSetBaud(kLinePort, code), 0) << code;
         EXPECT_EQ(Device().BaudRate, rate) << code;
@@ -369,13 +313,16 @@ TEST_F(LineSettings, StopBitsAndFlowModesReachTheDevice) {
         EXPECT_EQ(SioSetParams(kLinePort, NOPARITY, stopBits, 8), 0);
         EXPECT_EQ(Device().StopBits, stopBits);
     }
-    const FlowCase modes[] = {{'H', 1, 0, 0, 0}, {'S', 0, 0, 1, 1}, {'N', 0, 0, 0, 0}};
-    for (const FlowCase& mode : modes) {
-        EXPECT_EQ(SioSetFlow(kLinePort, mode.letter), 1);
+    const struct {
+        int letter;
+        DWORD outxCtsFlow, inX, outX;
+    } modes[] = {{'H', 1, 0, 0}, {'S', 0, 1, 1}, {'N', 0, 0, 0}};
+    for (auto [letter, outxCtsFlow, inX, outX] : modes) {
+        EXPECT_EQ(SioSetFlow(kLinePort, letter), 1);
         DCB device = Device();
-        EXPECT_EQ(device.fOutxCtsFlow, mode.outxCtsFlow) << char(mode.letter);
-        EXPECT_EQ(device.fInX, mode.inX) << char(mode.letter);
-        EXPECT_EQ(device.fOutX, mode.outX) << char(mode.letter);
+        EXPECT_EQ(device.fOutxCtsFlow, outxCtsFlow) << char(letter);
+        EXPECT_EQ(device.fInX, inX) << char(letter);
+        EXPECT_EQ(device.fOutX, outX) << char(letter);
     }
 }
 
@@ -414,9 +361,7 @@ TEST_F(LineSettings, DataBitsMaskTheBytesReceived) {
     ASSERT_TRUE(peer.ok());
     HANDLE device = portTable[kLinePort].handle;
     ::PurgeComm(device, PURGE_RXCLEAR);
-    const struct {
-        int dataBits, mask;
-    } cases[] = {{7, 0x7F}, {5, 0x1F}, {8, 0xFF}};
+    const std::pair<int, int> cases[] = {{7, 0x7F}, {5, 0x1F}, {8, 0xFF}};
     for (auto [dataBits, mask] : cases) {
         SioSetParams(kLinePort, NOPARITY, ONESTOPBIT, dataBits);
         ASSERT_TRUE(peer.Write("\xFF\xC1", 2));

@@ -22,31 +22,6 @@ BOOL WINAPI PatternGetCommState(HANDLE, LPDCB dcb) {
     return TRUE;
 }
 
-BOOL WINAPI RecordingSetCommState(HANDLE, LPDCB dcb) {
-    FakeComm::dcbsSet.push_back(*dcb);
-    return FakeComm::setCommStateResult;
-}
-
-BOOL WINAPI RecordingEscapeCommFunction(HANDLE, DWORD code) {
-    FakeComm::escapes.push_back(code);
-    return FakeComm::escapeResult;
-}
-
-BOOL WINAPI CountingSetCommBreak(HANDLE) {
-    ++FakeComm::breaksSet;
-    return FakeComm::breakResult;
-}
-
-BOOL WINAPI CountingClearCommBreak(HANDLE) {
-    ++FakeComm::breaksCleared;
-    return FakeComm::breakResult;
-}
-
-BOOL WINAPI ChosenModemStatus(HANDLE, LPDWORD status) {
-    *status = FakeComm::modemStatus;  // written also on failure: the library must not trust it
-    return FakeComm::modemStatusResult;
-}
-
 BOOL WINAPI PendingClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT stat) {
     ++FakeComm::errorReads;
     if (!FakeComm::clearErrorResult) return FALSE;
@@ -72,13 +47,15 @@ void FakeComm::Install() {
     modemStatus = pendingErrors = queuedBytes = 0;
     ForgetCalls();
     FakeDevice::Install();
-    sio::sys.GetCommState = PatternGetCommState;
-    sio::sys.SetCommState = RecordingSetCommState;
-    sio::sys.EscapeCommFunction = RecordingEscapeCommFunction;
-    sio::sys.SetCommBreak = CountingSetCommBreak;
-    sio::sys.ClearCommBreak = CountingClearCommBreak;
-    sio::sys.GetCommModemStatus = ChosenModemStatus;
-    sio::sys.ClearCommError = PendingClearCommError;
+    using sio::sys;
+    sys.GetCommState = PatternGetCommState;
+    sys.ClearCommError = PendingClearCommError;
+    sys.SetCommState = [](HANDLE, LPDCB dcb) { return dcbsSet.push_back(*dcb), setCommStateResult; };
+    sys.EscapeCommFunction = [](HANDLE, DWORD code) { return escapes.push_back(code), escapeResult; };
+    sys.SetCommBreak = [](HANDLE) { return ++breaksSet, breakResult; };
+    sys.ClearCommBreak = [](HANDLE) { return ++breaksCleared, breakResult; };
+    // The word is written also on failure: the library must not trust it then.
+    sys.GetCommModemStatus = [](HANDLE, LPDWORD status) { return *status = modemStatus, modemStatusResult; };
 }
 
 int FakeComm::OpenPort(int port) {
