@@ -80,6 +80,8 @@ TEST_F(UartRead, HoldsTheGuardJustAroundTheRead) {
     EXPECT_EQ(trace, "add ");  // no read without the guard
 }
 
+namespace {
+
 // Installed in place of the library's guard; records each fault and hands it on.
 PVECTORED_EXCEPTION_HANDLER libraryGuard;
 std::vector<EXCEPTION_RECORD> faults;
@@ -88,6 +90,8 @@ LONG CALLBACK RecordingGuard(EXCEPTION_POINTERS* info) {
     faults.push_back(*info->ExceptionRecord);
     return libraryGuard(info);
 }
+
+}  // namespace
 
 TEST_F(UartRead, RefusedInstructionReturnsNoPortIoAndTheProcessGoesOn) {
     sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) {
