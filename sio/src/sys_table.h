@@ -26,6 +26,7 @@ struct SysTable {
     decltype(&::WriteFile) WriteFile = ::WriteFile;
     decltype(&::GetOverlappedResult) GetOverlappedResult = ::GetOverlappedResult;
     decltype(&::CancelIo) CancelIo = ::CancelIo;
+    decltype(&::CancelIoEx) CancelIoEx = ::CancelIoEx;
 
     // Communications.
     decltype(&::GetCommState) GetCommState = ::GetCommState;
