@@ -54,7 +54,8 @@ void BuildJump() {
 bool InstallHeapCounter() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     if (!ntdll) return false;
-    allocate = reinterpret_cast<AllocateFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlAllocateHeap")));
+    allocate =
+        reinterpret_cast<AllocateFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlAllocateHeap")));
     if (!allocate) return false;
     DWORD oldProtection = 0;
     if (!VirtualProtect(reinterpret_cast<void*>(allocate), sizeof original, PAGE_EXECUTE_READWRITE,

@@ -49,8 +49,8 @@ int RunBlock(Run run, int perRound, std::vector<double>& times) {
     int failures = 0;
     for (int i = 0; i < perRound; ++i) {
         double took = run();
-        if (took < 0) ++failures;
-        else times.push_back(took);
+        if (took >= 0) times.push_back(took);
+        failures += took < 0;
     }
     return failures;
 }
@@ -215,8 +215,9 @@ bool CountHeapAllocations() {
     }
     bench::CountAllocations(false);
     long counted = bench::AllocationsCounted() - before;
-    printf("heap allocations during %d library calls: %ld (calibration: malloc, new and HeapAlloc counted %ld)%s\n",
-           cycles * 10, counted, calibration, wrong ? "  (some calls gave wrong results!)" : "");
+    printf("heap allocations during %d library calls: %ld\n", cycles * 10, counted);
+    printf("  (calibration: malloc, new and HeapAlloc counted %ld)%s\n", calibration,
+           wrong ? "  (some calls gave wrong results!)" : "");
     return counted == 0 && calibration >= 3 && wrong == 0;
 }
 
@@ -224,7 +225,8 @@ bool CountHeapAllocations() {
 
 int main() {
     for (int i = 0; i < kBlock; ++i) pattern[i] = static_cast<char>((i * 31 + (i >> 8)) & 0xFF);
-    if (SioOpenPort(kLibraryPort, 4096, 4096) != 0 || !raw.Open("\\\\.\\COM3") || !peer.Start("\\\\.\\COM4")) {
+    if (SioOpenPort(kLibraryPort, 4096, 4096) != 0 || !raw.Open("\\\\.\\COM3") ||
+        !peer.Start("\\\\.\\COM4")) {
         printf("cannot open COM3 (twice: library and raw) and COM4\n");
         return 2;
     }

@@ -89,8 +89,7 @@ int StartWrite(int port, const void* buffer, DWORD count) {
         ov = &io.writeOv;
     }
     io.bytesWritten = 0;
-    io.writeStatus =
-        StatusAfterStart(sys.WriteFile(io.handle, buffer, count, &io.bytesWritten, ov));
+    io.writeStatus = StatusAfterStart(sys.WriteFile(io.handle, buffer, count, &io.bytesWritten, ov));
     return io.writeStatus;
 }
 

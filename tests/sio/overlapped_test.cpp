@@ -10,6 +10,7 @@
 #include "open_close.h"
 #include "overlapped.h"
 #include "sio_state.h"
+#include "forbid_call.h"
 #include "sys_override.h"
 #include "transfer_ports.h"
 #include "virtual_line.h"
@@ -56,8 +57,8 @@ struct StartCase {
     DWORD error;
     int status;
 };
-void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 
+void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
 
 class OverlappedStart : public ::testing::TestWithParam<StartCase> {};
 
@@ -97,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(Answers, OverlappedStart,
 TEST(OverlappedStartRefused, WhilePendingNothingChanges) {
     OpenFakePort(false);
     SysOverride guard;
-    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL { ADD_FAILURE(); return FALSE; };
-    sys.WriteFile = [](HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL { ADD_FAILURE(); return FALSE; };
+    Forbid(sys.ReadFile);
+    Forbid(sys.WriteFile);
     Io().readStatus = Io().writeStatus = SIO_PENDING;
     Io().bytesRead = 7;
     Io().bytesWritten = 5;
@@ -116,8 +117,8 @@ struct WaitCase {
     DWORD result;
     int status;
 };
-void PrintTo(const WaitCase& c, std::ostream* os) { *os << c.name; }
 
+void PrintTo(const WaitCase& c, std::ostream* os) { *os << c.name; }
 
 class OverlappedAwait : public ::testing::TestWithParam<WaitCase> {};
 
@@ -126,7 +127,10 @@ TEST_P(OverlappedAwait, WaitResultBecomesTheStatus) {
     SysOverride guard;
     Fake::count = GetParam().result;
     Fake::calls = 0;
-    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD { ++Fake::calls; return Fake::count; };
+    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD {
+        ++Fake::calls;
+        return Fake::count;
+    };
     Io().readStatus = SIO_PENDING;
     Io().writeStatus = 0;
     Io().eventStatus = SIO_DONE;  // an event wait is waited for whatever its status
@@ -148,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(Results, OverlappedAwait,
 TEST(OverlappedAwaitDone, NeedsNoSystemCall) {
     OpenFakePort(false);
     SysOverride guard;
-    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD { ADD_FAILURE(); return WAIT_FAILED; };
+    Forbid(sys.WaitForSingleObject);
     Io().readStatus = Io().writeStatus = SIO_DONE;
     EXPECT_EQ(AwaitRead(kFakePort, INFINITE), SIO_DONE);
     EXPECT_EQ(AwaitWrite(kFakePort, INFINITE), SIO_DONE);
@@ -195,9 +199,9 @@ TEST(OverlappedSync, WaitsAndFinishesOnlyReportTheBlockingCall) {
         *done = n;
         return TRUE;
     };
-    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD { ADD_FAILURE(); return WAIT_FAILED; };
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD, BOOL) -> BOOL { ADD_FAILURE(); return FALSE; };
-    sys.SetCommMask = [](HANDLE, DWORD) -> BOOL { ADD_FAILURE(); return FALSE; };
+    Forbid(sys.WaitForSingleObject);
+    Forbid(sys.GetOverlappedResult);
+    Forbid(sys.SetCommMask);
     Io().writeStatus = SIO_PENDING;  // never refused in this mode
     EXPECT_EQ(StartWrite(kFakePort, "123456789", 9), SIO_DONE);
     Io().writeStatus = SIO_PENDING;
@@ -214,7 +218,10 @@ TEST(OverlappedEventWait, SetsTheMaskResetsTheEventAndStaysDone) {
     OpenFakePort(false);
     SysOverride guard;
     Fake::ok = TRUE;
-    sys.SetCommMask = [](HANDLE, DWORD mask) -> BOOL { Fake::count = mask; return Fake::ok; };
+    sys.SetCommMask = [](HANDLE, DWORD mask) -> BOOL {
+        Fake::count = mask;
+        return Fake::ok;
+    };
     sys.WaitCommEvent = [](HANDLE, LPDWORD storage, LPOVERLAPPED ov) -> BOOL {
         EXPECT_EQ(WaitForSingleObject(ov->hEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
         *storage = EV_RXCHAR;
@@ -259,8 +266,8 @@ struct CancelCase {
     DWORD error;    // why the targeted cancel failed
     int fallbacks;  // plain CancelIo calls expected
 };
-void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
 
+void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
 
 class OverlappedEndReadCancelRefused : public ::testing::TestWithParam<CancelCase> {};
 

@@ -3,11 +3,12 @@
 // real transfers both ways over a virtual line in both library modes.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <thread>
 
 #include "sio.h"
 #include "sio_state.h"
+#include "forbid_call.h"
 #include "sys_override.h"
 #include "transfer_ports.h"
 #include "virtual_line.h"
@@ -55,7 +56,7 @@ void InstallFakeDevice() {
         return Fake::waitResult;
     };
     sys.ReadFile = [](HANDLE, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED) -> BOOL {
-        DWORD n = static_cast<DWORD>(Fake::arrived.size()) < size ? static_cast<DWORD>(Fake::arrived.size()) : size;
+        DWORD n = static_cast<DWORD>(std::min<size_t>(Fake::arrived.size(), size));
         Fake::arrived.copy(static_cast<char*>(buffer), n);
         Fake::arrived.erase(0, n);
         *done = n;
@@ -91,8 +92,9 @@ TEST(TransferChecks, PortChecksComeBeforeEverything) {
 TEST(TransferChecks, BadBufferOrLengthTouchesNothing) {
     OpenFakePort(false);
     SysOverride guard;
-    sys.ClearCommError = [](HANDLE, LPDWORD, LPCOMSTAT) -> BOOL { ADD_FAILURE(); return FALSE; };
-    sys.WriteFile = [](HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL { ADD_FAILURE(); return FALSE; };
+    Forbid(sys.ClearCommError);
+    Forbid(sys.WriteFile);
+    Forbid(sys.ReadFile);
     SioUngetByte(kFakePort, 0x41);
     char buffer[4] = {0x55};
     for (int length : {0, -1, -5}) {
@@ -111,6 +113,7 @@ TEST_P(TransferModes, BothModesGiveTheSameResults) {
     OpenFakePort(GetParam());
     SysOverride guard;
     InstallFakeDevice();
+    Forbid(sys.CancelIoEx);  // a read that completes at once is never ended
     EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), 9);
     EXPECT_EQ(SioPutByte(kFakePort, 0x1FF), 1);
     EXPECT_EQ(Fake::lastByte, 0xFF);
@@ -133,8 +136,8 @@ struct WriteFailure {
     int putByte;
     int writeBlock;
 };
-void PrintTo(const WriteFailure& c, std::ostream* os) { *os << c.name; }
 
+void PrintTo(const WriteFailure& c, std::ostream* os) { *os << c.name; }
 
 class TransferWriteFailures : public ::testing::TestWithParam<WriteFailure> {};
 
@@ -155,7 +158,8 @@ TEST_P(TransferWriteFailures, EachStepsFailureHasItsAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, TransferWriteFailures,
-    ::testing::Values(WriteFailure{"Start", ERROR_ACCESS_DENIED, WAIT_OBJECT_0, TRUE, SIO_IO_FAILED, SIO_IO_FAILED},
+    ::testing::Values(WriteFailure{"Start", ERROR_ACCESS_DENIED, WAIT_OBJECT_0, TRUE, SIO_IO_FAILED,
+                                   SIO_IO_FAILED},
                       WriteFailure{"Wait", ERROR_IO_PENDING, WAIT_FAILED, TRUE, SIO_NO_DATA, 0},
                       WriteFailure{"Result", ERROR_IO_PENDING, WAIT_OBJECT_0, FALSE, 1, 0}),
     ParamName<WriteFailure>);
@@ -163,7 +167,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TransferReadFailure, ReadThatCannotStart) {
     OpenFakePort(false);
     SysOverride guard;
-    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL { SetLastError(ERROR_ACCESS_DENIED); return FALSE; };
+    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    };
     char buffer[4];
     EXPECT_EQ(SioReadBlock(kFakePort, buffer, 4), SIO_IO_FAILED);
     EXPECT_EQ(SioGetByte(kFakePort), SIO_IO_FAILED);
@@ -280,7 +287,8 @@ TEST(LineTransfer, ByteArrivingWhileAReadIsEndedIsNeverLost) {
             peer.Write(&data[i], 1);
             QueryPerformanceCounter(&until);
             until.QuadPart += frequency.QuadPart * static_cast<LONGLONG>((i * 37) % 900) / 1000000;
-            do QueryPerformanceCounter(&now); while (now.QuadPart < until.QuadPart);
+            do QueryPerformanceCounter(&now);
+            while (now.QuadPart < until.QuadPart);
         }
     });
     std::string received;
@@ -344,7 +352,8 @@ TEST(LineTransfer, NoWaitWriteStaysPendingUntilThePeerReads) {
     EXPECT_TRUE(peer.Read(static_cast<DWORD>(data.size()), 5000) == data);
     int accepted = SIO_NO_DATA;
     DWORD start = GetTickCount();
-    while (accepted == SIO_NO_DATA && GetTickCount() - start < 5000) accepted = SioWriteBlock(kLinePort, kFrame, 9);
+    while (accepted == SIO_NO_DATA && GetTickCount() - start < 5000)
+        accepted = SioWriteBlock(kLinePort, kFrame, 9);
     EXPECT_EQ(accepted, 1);
     EXPECT_EQ(peer.Read(9, 2000), std::string(kFrame, 9));
 }
