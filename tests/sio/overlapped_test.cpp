@@ -168,29 +168,6 @@ TEST(OverlappedAwaitDone, EventSetWhileTheTransferRunsIsNoCompletion) {
     EXPECT_EQ(AwaitWrite(kFakePort, 0), SIO_DONE);
 }
 
-TEST(OverlappedFinish, StoredCountOrTheSystemsCount) {
-    OpenFakePort(false);
-    SysOverride guard;
-    Fake::calls = 0;
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD n, BOOL wait) -> BOOL {
-        ++Fake::calls;
-        EXPECT_TRUE(wait);
-        *n = Fake::count;
-        return Fake::ok;
-    };
-    Io().readStatus = Io().writeStatus = SIO_DONE;
-    Io().bytesRead = 5;
-    EXPECT_EQ(FinishRead(kFakePort), 5u);
-    EXPECT_EQ(Fake::calls, 0);
-    Io().bytesRead = 0;
-    Fake::ok = TRUE;
-    Fake::count = 4;
-    EXPECT_EQ(FinishRead(kFakePort), 4u);
-    EXPECT_EQ(Io().bytesRead, 4u);
-    Fake::ok = FALSE;
-    EXPECT_EQ(FinishWrite(kFakePort), 0u);  // a failing GetOverlappedResult counts nothing
-}
-
 TEST(OverlappedSync, WaitsAndFinishesOnlyReportTheBlockingCall) {
     OpenFakePort(true);
     SysOverride guard;
