@@ -26,8 +26,9 @@ constexpr int kPortCount = 256;
 //    (exchange), which then waits for the thread's end before it releases the
 //    port's event and device handle. A handle that SioClosePort holds can
 //    therefore not have been closed by the thread.
-//  - The thread gives the handle up only after its wait, so a close that finds
-//    0 knows the thread no longer touches the event or the device.
+//  - The thread gives the handle up only after its wait and after counting its
+//    end, so a close that finds 0 knows the thread no longer touches the event
+//    or the device and has been counted in threadsEnded.
 //  - A wake (SetEvent) that comes before the thread has started its wait would
 //    be undone by the wait's ResetEvent: notifyStopRequested, set before the
 //    wake and looked at by the thread after the wait has started, keeps such a
@@ -41,8 +42,9 @@ struct PortEntry {
     BYTE pushback;  // byte pushed back by SioUngetByte, 0 = none
     DCB* dcb;       // the slot's entry of dcbTable
     COMMTIMEOUTS savedTimeouts;  // the device's time-outs found at open
-    // Written by SioNotify (and notifyMask by SioWaitEvent) on the caller's
-    // thread; the notification thread copies them at its start.
+    // Written by SioNotify on the caller's thread (notifyMask also by every
+    // event wait, the thread's own included); the notification thread copies
+    // them at its start.
     std::atomic<HWND> notifyWindow;
     std::atomic<DWORD> notifyMask;
     int portNumber;  // the slot's own index, stored at every open
