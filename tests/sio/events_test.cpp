@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "fake_port.h"
-#include "open_close.h"
 #include "sio.h"
 #include "sio_state.h"
 #include "virtual_line.h"
@@ -83,9 +82,8 @@ TEST_F(EventWait, NextWaitReplacesATimedOutOne) {
 }
 
 TEST_F(EventWait, WakeFromAnotherThreadEndsTheWait) {
-    // SioPortControl 'S' is this same wake; it lives in another unit.
     std::thread waker([] {
-        if (FakeCommEvent::WaitUntilPending(10000)) SignalEventWait(kPort);
+        if (FakeCommEvent::WaitUntilPending(10000)) SioPortControl(kPort, 'S', 0);
     });
     EXPECT_EQ(SioWaitEvent(kPort, EV_RXCHAR, -1), SIO_DONE);
     waker.join();
@@ -106,17 +104,17 @@ TEST_F(EventWait, FailingSystemCallsGiveIoFailed) {
 }
 
 TEST_F(EventWait, WaitCharSetsTheEventCharacterAndEndsOnItsEvent) {
-    long setsBefore = FakeDevice::stateSets;
+    int setsBefore = FakeDevice::setCommStateCalls;
     dcbTable[kPort].DCBlength = 0;
     std::thread driver = FireWhenNextWaitPends(EV_RXFLAG);
     EXPECT_EQ(SioWaitChar(kPort, 0x100 | 0x0D, 10000), SIO_DONE);
     driver.join();
 
-    EXPECT_EQ(FakeDevice::stateSets, setsBefore + 1);
-    const DCB& handed = FakeDevice::lastSetState;
+    EXPECT_EQ(FakeDevice::setCommStateCalls, setsBefore + 1);
+    const DCB& handed = FakeDevice::lastDcb;
     EXPECT_EQ(handed.DCBlength, 28u);
     EXPECT_EQ(handed.EvtChar, 0x0D);
-    EXPECT_EQ(handed.BaudRate, 19200u);  // the rest as the device reported it
+    EXPECT_EQ(handed.EofChar, 0x1A);  // the rest as the device reported it
     EXPECT_EQ(dcbTable[kPort].EvtChar, 0x0D);
     EXPECT_EQ(FakeCommEvent::LastMask(), static_cast<DWORD>(EV_RXFLAG));
     EXPECT_EQ(portTable[kPort].notifyMask, static_cast<DWORD>(EV_RXFLAG));
@@ -124,7 +122,7 @@ TEST_F(EventWait, WaitCharSetsTheEventCharacterAndEndsOnItsEvent) {
 
 struct StateFailure {
     const char* name;
-    bool failGet;  // else SetCommState fails
+    FakeCall call;
     DWORD error;
 };
 
@@ -133,28 +131,22 @@ void PrintTo(const StateFailure& row, std::ostream* out) { *out << row.name; }
 class EventWaitCharFailure : public EventWait, public ::testing::WithParamInterface<StateFailure> {};
 
 TEST_P(EventWaitCharFailure, GivesWinErrorAndStartsNoWait) {
-    static DWORD error;
-    error = GetParam().error;
-    auto fail = [](HANDLE, DCB*) -> BOOL {
-        SetLastError(error);
-        return FALSE;
-    };
-    if (GetParam().failGet)
-        sys.GetCommState = fail;
-    else
-        sys.SetCommState = fail;
+    FakeDevice::Fail(GetParam().call, GetParam().error);
     dcbTable[kPort].EvtChar = 0;
 
     EXPECT_EQ(SioWaitChar(kPort, 0x0D, 0), SIO_WIN_ERROR);
-    EXPECT_EQ(lastWinError, error);
+    EXPECT_EQ(lastWinError, GetParam().error);
     EXPECT_EQ(FakeCommEvent::WaitsStarted(), 0);
     // A refused SetCommState leaves the new character in the stored DCB.
-    EXPECT_EQ(dcbTable[kPort].EvtChar, GetParam().failGet ? 0 : 0x0D);
+    if (GetParam().call == FakeCall::SetCommState) {
+        EXPECT_EQ(dcbTable[kPort].EvtChar, 0x0D);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(StateCalls, EventWaitCharFailure,
-                         ::testing::Values(StateFailure{"GetCommState", true, ERROR_GEN_FAILURE},
-                                           StateFailure{"SetCommState", false,
+                         ::testing::Values(StateFailure{"GetCommState", FakeCall::GetCommState,
+                                                        ERROR_GEN_FAILURE},
+                                           StateFailure{"SetCommState", FakeCall::SetCommState,
                                                         ERROR_INVALID_PARAMETER}),
                          [](const auto& row) { return std::string(row.param.name); });
 

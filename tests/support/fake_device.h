@@ -1,17 +1,43 @@
-// A COM device with no line behind it, installed in the system-call table, so
-// unit tests can open ports without touching the shared virtual lines.
-// CreateFileA hands out a fresh event handle (a real handle: closing it and
-// counting it work as for a device); the state, time-out, queue and status
-// calls succeed on it, and the state reads back what was last set.
+// A stand-in COM device behind the system-call table: CreateFileA hands out a
+// real event handle (so closes and leaks are real and countable) and every
+// communications call succeeds, recording what the library handed over. A
+// test can make any one call fail with a chosen system error.
 #pragma once
 
 #include <windows.h>
 
-struct FakeDevice {
-    // Install after HandleCounter: the opens count in HandleCounter::filesOpened.
-    static void Install();
+#include <string>
 
-    static inline DCB state{};           // what GetCommState reports
-    static inline long stateSets = 0;    // SetCommState calls
-    static inline DCB lastSetState{};    // the DCB handed to the latest SetCommState
+enum class FakeCall {
+    None,
+    CreateFileA,
+    GetCommTimeouts,
+    GetCommState,
+    SetCommState,
+    SetupComm,
+    EscapeCommFunction,
+    SetCommTimeouts,
+};
+
+struct FakeDevice {
+    static inline FakeCall failing = FakeCall::None;
+    static inline DWORD failError = 0;
+    static inline std::string lastName;
+    static inline DWORD lastFlags = 0;
+    static inline DCB lastDcb{};
+    static inline int setCommStateCalls = 0;
+    static inline COMMTIMEOUTS deviceTimeouts{};  // what GetCommTimeouts reports
+    static inline COMMTIMEOUTS lastTimeouts{};    // what SetCommTimeouts got last
+    static inline int setCommTimeoutsCalls = 0;
+    static inline DWORD lastEscape = 0;
+    static inline DWORD lastRxQueue = 0;
+    static inline DWORD lastTxQueue = 0;
+
+    // Installs the fakes (after HandleCounter::Install, if both are wanted,
+    // so that the device handles are counted too).
+    static void Install();
+    static void Fail(FakeCall call, DWORD error) {
+        failing = call;
+        failError = error;
+    }
 };
