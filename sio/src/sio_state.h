@@ -18,8 +18,8 @@ constexpr int kPortCount = 256;
 // fields (no lock; each field is atomic):
 //  - notifyThread holds the thread's handle, 0 = none. SioNotify creates the
 //    thread suspended and stores the handle before it resumes it, so a thread
-//    that runs always finds its own handle there and a thread that has ended
-//    has always taken it out again.
+//    that runs finds its own handle there (unless a close took it already)
+//    and can take it out again before it ends.
 //  - Whoever swaps the handle out of notifyThread owns it and closes it, so it
 //    is closed exactly once: the thread (compare-exchange against the value it
 //    found at its start) once its event wait is over, or SioClosePort
@@ -30,9 +30,9 @@ constexpr int kPortCount = 256;
 //    end, so a close that finds 0 knows the thread no longer touches the event
 //    or the device and has been counted in threadsEnded.
 //  - A wake (SetEvent) that comes before the thread has started its wait would
-//    be undone by the wait's ResetEvent: notifyStopRequested, set before the
-//    wake and looked at by the thread after the wait has started, keeps such a
-//    wake from being lost.
+//    be undone by the start (ResetEvent, and the system's own reset when the
+//    wait pends): notifyStopRequested, set before the wake and looked at by the
+//    thread once the wait has started, keeps such a wake from being lost.
 struct PortEntry {
     HANDLE handle;  // open device, INVALID_HANDLE_VALUE while closed
     // Written by SioNotify (caller) before the thread runs, cleared by the
