@@ -37,16 +37,16 @@ struct ThreadLog {
 
     static HANDLE WINAPI Create(LPSECURITY_ATTRIBUTES sa, SIZE_T size, LPTHREAD_START_ROUTINE start,
                                 LPVOID param, DWORD flags, LPDWORD id) {
-        HANDLE created_thread = next(sa, size, start, param, flags, id);
+        HANDLE createdThread = next(sa, size, start, param, flags, id);
         ++created;
         routine = start;
         parameter = param;
         stack = size;
-        thread = created_thread;
+        thread = createdThread;
         if (watch) ::CloseHandle(watch);
         HANDLE self = ::GetCurrentProcess();
-        ::DuplicateHandle(self, created_thread, self, &watch, 0, FALSE, DUPLICATE_SAME_ACCESS);
-        return created_thread;
+        ::DuplicateHandle(self, createdThread, self, &watch, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        return createdThread;
     }
     static void Install() {
         next = sys.CreateThread;
