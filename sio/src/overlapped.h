@@ -21,4 +21,11 @@ int GetWriteStatus(int port);
 int StartEventWait(int port, DWORD* maskStorage);
 int AwaitEventWait(int port, DWORD timeout);
 
+// Waits for a started read only as long as it takes to collect what has
+// already arrived. The port's read time-outs ask for a read that returns at
+// once; a driver that leaves such a read pending (Wine does on an empty
+// queue) gets it cancelled, and the bytes it moved before it ended become
+// the read's count. When this returns, the system is done with the buffer.
+int AwaitArrivedRead(int port);
+
 }  // namespace sio
