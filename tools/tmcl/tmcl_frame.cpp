@@ -1,0 +1,116 @@
+// Encoding and decoding of the 9-byte frames, and their texts for logs.
+#include "tmcl_frame.h"
+
+#include <cstdio>
+
+namespace tmcl {
+namespace {
+
+int32_t ReadValue(const uint8_t* bytes) {
+    uint32_t value = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
+                     (uint32_t{bytes[2]} << 8) | uint32_t{bytes[3]};
+    return static_cast<int32_t>(value);
+}
+
+void WriteValue(int32_t value, uint8_t* bytes) {
+    uint32_t bits = static_cast<uint32_t>(value);
+    bytes[0] = static_cast<uint8_t>(bits >> 24);
+    bytes[1] = static_cast<uint8_t>(bits >> 16);
+    bytes[2] = static_cast<uint8_t>(bits >> 8);
+    bytes[3] = static_cast<uint8_t>(bits);
+}
+
+std::string ChecksumText(const uint8_t* frame) {
+    if (ChecksumHolds(frame)) return "checksum ok";
+    char text[64];
+    std::snprintf(text, sizeof text, "checksum WRONG (%u, should be %u)", frame[8], Checksum(frame));
+    return text;
+}
+
+}  // namespace
+
+uint8_t Checksum(const uint8_t* frame) {
+    unsigned sum = 0;
+    for (int i = 0; i < kFrameSize - 1; ++i) sum += frame[i];
+    return static_cast<uint8_t>(sum);
+}
+
+bool ChecksumHolds(const uint8_t* frame) { return Checksum(frame) == frame[kFrameSize - 1]; }
+
+CommandFrame DecodeCommand(const uint8_t* frame) {
+    return {frame[0], frame[1], frame[2], frame[3], ReadValue(frame + 4), frame[8]};
+}
+
+ReplyFrame DecodeReply(const uint8_t* frame) {
+    return {frame[0], frame[1], frame[2], frame[3], ReadValue(frame + 4), frame[8]};
+}
+
+void EncodeCommand(const CommandFrame& fields, uint8_t* frame) {
+    frame[0] = fields.module;
+    frame[1] = fields.command;
+    frame[2] = fields.type;
+    frame[3] = fields.bank;
+    WriteValue(fields.value, frame + 4);
+    frame[8] = Checksum(frame);
+}
+
+void EncodeReply(const ReplyFrame& fields, uint8_t* frame) {
+    frame[0] = fields.replyAddress;
+    frame[1] = fields.module;
+    frame[2] = fields.status;
+    frame[3] = fields.command;
+    WriteValue(fields.value, frame + 4);
+    frame[8] = Checksum(frame);
+}
+
+const char* StatusMeaning(int status) {
+    switch (status) {
+        case kStatusSuccess: return "success";
+        case kStatusWrongChecksum: return "wrong checksum";
+        case kStatusInvalidCommand: return "invalid command";
+        case kStatusWrongType: return "wrong type";
+        case kStatusInvalidValue: return "invalid value";
+        case kStatusEepromWriteFailed: return "EEPROM write failed";
+        default: return "unknown status";
+    }
+}
+
+const char* CommandName(int command) {
+    switch (command) {
+        case kSetGlobalParameter: return "set global parameter";
+        case kGetGlobalParameter: return "get global parameter";
+        case kStoreGlobalParameter: return "store global parameter";
+        default: return "unknown command";
+    }
+}
+
+std::string HexBytes(const uint8_t* data, int count) {
+    std::string text;
+    char digits[4];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", data[i]);
+        text += digits;
+    }
+    return text;
+}
+
+std::string DescribeCommand(const uint8_t* frame) {
+    CommandFrame f = DecodeCommand(frame);
+    char text[160];
+    std::snprintf(text, sizeof text, "module %u, command %u (%s), type %u, bank %u, value %ld, ",
+                  f.module, f.command, CommandName(f.command), f.type, f.bank,
+                  static_cast<long>(f.value));
+    return text + ChecksumText(frame);
+}
+
+std::string DescribeReply(const uint8_t* frame) {
+    ReplyFrame f = DecodeReply(frame);
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "reply address %u, module %u, status %u (%s), command %u (%s), value %ld, ",
+                  f.replyAddress, f.module, f.status, StatusMeaning(f.status), f.command,
+                  CommandName(f.command), static_cast<long>(f.value));
+    return text + ChecksumText(frame);
+}
+
+}  // namespace tmcl
