@@ -33,9 +33,9 @@ struct OptionTexts {
 constexpr OptionTexts kOption1Texts = {
     13, 2, "  ->> \"Home Option 1 (default)\" configuration command was sent",
     "DONE, command reply (if any) follows: "};
-constexpr OptionTexts kOption2Texts = {
-    14, 1, "  ->> \"Home Option 2\" configuration command was sent",
-    "DONE, command reply (if any) follows:"};
+constexpr OptionTexts kOption2Texts = {14, 1,
+                                       "  ->> \"Home Option 2\" configuration command was sent",
+                                       "DONE, command reply (if any) follows:"};
 
 void WriteBlanks(const HomeSequenceIo& io, int count) {
     for (int i = 0; i < count; ++i) io.writeLine(kBlank);

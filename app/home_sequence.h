@@ -12,13 +12,13 @@ constexpr int kFramesPerSequence = 6;
 // 128, so the frames are plain chars as the port writer takes them.
 using CommandFrame = char[kFrameSize];
 
-inline constexpr CommandFrame F1a = {1, 9, 3, 2, 0, 0, 0, 0, 15};    // parameter 3 of bank 2 := 0
-inline constexpr CommandFrame F1b = {1, 9, 3, 2, 0, 0, 0, 1, 16};    // parameter 3 of bank 2 := 1
-inline constexpr CommandFrame F2 = {1, 11, 3, 2, 0, 0, 0, 0, 17};    // store parameter 3 of bank 2
-inline constexpr CommandFrame F3 = {1, 9, 10, 2, 0, 0, 0, 0, 22};    // parameter 10 of bank 2 := 0
-inline constexpr CommandFrame F4 = {1, 11, 10, 2, 0, 0, 0, 0, 24};   // store parameter 10 of bank 2
-inline constexpr CommandFrame F5 = {1, 9, 77, 0, 0, 0, 0, 1, 88};    // parameter 77 of bank 0 := 1
-inline constexpr CommandFrame F6 = {1, 11, 77, 0, 0, 0, 0, 0, 89};   // store parameter 77 of bank 0
+inline constexpr CommandFrame F1a = {1, 9, 3, 2, 0, 0, 0, 0, 15};   // parameter 3 of bank 2 := 0
+inline constexpr CommandFrame F1b = {1, 9, 3, 2, 0, 0, 0, 1, 16};   // parameter 3 of bank 2 := 1
+inline constexpr CommandFrame F2 = {1, 11, 3, 2, 0, 0, 0, 0, 17};   // store parameter 3 of bank 2
+inline constexpr CommandFrame F3 = {1, 9, 10, 2, 0, 0, 0, 0, 22};   // parameter 10 of bank 2 := 0
+inline constexpr CommandFrame F4 = {1, 11, 10, 2, 0, 0, 0, 0, 24};  // store parameter 10 of bank 2
+inline constexpr CommandFrame F5 = {1, 9, 77, 0, 0, 0, 0, 1, 88};   // parameter 77 of bank 0 := 1
+inline constexpr CommandFrame F6 = {1, 11, 77, 0, 0, 0, 0, 0, 89};  // store parameter 77 of bank 0
 
 // The frames of one option, in sending order.
 struct HomeSequence {

@@ -43,11 +43,13 @@ struct LoggedFrame {
 };
 
 std::vector<LoggedFrame> FramesInLog(const std::string& log) {
-    static const std::regex frameLine(R"(^frame \d+ at ([0-9.]+) ms: ((?:[0-9A-F]{2} ){8}[0-9A-F]{2}) \|)");
+    static const std::regex frameLine(
+        R"(^frame \d+ at ([0-9.]+) ms: ((?:[0-9A-F]{2} ){8}[0-9A-F]{2}) \|)");
     std::vector<LoggedFrame> frames;
     std::smatch match;
     for (const std::string& line : Lines(log))
-        if (std::regex_search(line, match, frameLine)) frames.push_back({std::stod(match[1]), match[2]});
+        if (std::regex_search(line, match, frameLine))
+            frames.push_back({std::stod(match[1]), match[2]});
     return frames;
 }
 
@@ -75,7 +77,8 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     ASSERT_NO_FATAL_FAILURE(StartSimulator(sim, eeprom, kFramesPerSequence));
 
     ChildProcess home;
-    ASSERT_TRUE(home.Start(kHomeExe, "--port COM3 --option " + std::to_string(option) + " --verify"));
+    ASSERT_TRUE(
+        home.Start(kHomeExe, "--port COM3 --option " + std::to_string(option) + " --verify"));
     EXPECT_EQ(home.Wait(kRunTimeoutMs), 0) << home.Output();
     EXPECT_EQ(sim.Wait(kRunTimeoutMs), 0) << sim.Output();
 
@@ -83,8 +86,8 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     std::vector<LoggedFrame> frames = FramesInLog(sim.Output());
     ASSERT_EQ(frames.size(), 6u) << sim.Output();
     for (int i = 0; i < kFramesPerSequence; ++i) {
-        EXPECT_EQ(frames[i].hex, tmcl::HexBytes(reinterpret_cast<const uint8_t*>(sequence.frames[i]),
-                                                kFrameSize));
+        EXPECT_EQ(frames[i].hex,
+                  tmcl::HexBytes(reinterpret_cast<const uint8_t*>(sequence.frames[i]), kFrameSize));
         if (i == 0) continue;
         double gap = frames[i].atMs - frames[i - 1].atMs;
         std::printf("option %d: gap before frame %d: %.1f ms\n", option, i + 1, gap);
@@ -113,8 +116,9 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     ASSERT_EQ(tmcl::LoadEepromFile(eeprom, stored, error), tmcl::LoadResult::kLoaded) << error;
     std::string expected = "0 77 1\n2 3 " + std::to_string(option - 1) + "\n2 10 0\n";
     EXPECT_EQ(tmcl::EepromListing(stored), expected);
-    EXPECT_NE(WithoutCarriageReturns(sim.Output()).find("EEPROM (bank parameter value):\n" + expected),
-              std::string::npos);
+    EXPECT_NE(
+        WithoutCarriageReturns(sim.Output()).find("EEPROM (bank parameter value):\n" + expected),
+        std::string::npos);
     std::remove(eeprom.c_str());
 }
 
@@ -160,9 +164,11 @@ TEST(LineTmclSim, RejectedFramesChangeNothing) {
     EXPECT_EQ(sim.Wait(kRunTimeoutMs), 0);
     tmcl::SimulatedController stored;
     std::string error;
-    EXPECT_EQ(tmcl::LoadEepromFile(eeprom, stored, error), tmcl::LoadResult::kMissing);  // never written
-    EXPECT_NE(WithoutCarriageReturns(sim.Output()).find("EEPROM (bank parameter value):\nEEPROM end"),
-              std::string::npos);
+    EXPECT_EQ(tmcl::LoadEepromFile(eeprom, stored, error),
+              tmcl::LoadResult::kMissing);  // never written
+    EXPECT_NE(
+        WithoutCarriageReturns(sim.Output()).find("EEPROM (bank parameter value):\nEEPROM end"),
+        std::string::npos);
 }
 
 TEST(LineTmclSim, PauseInsideAFrameResynchronises) {
@@ -218,10 +224,12 @@ TEST_P(HomeToolBadInput, OneLineAndItsExitCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HomeToolBadInput,
-    ::testing::Values(BadRunCase{"MissingPort", "--port COM9 --option 1", 3, "vantoro-home: cannot open COM9: "},
-                      BadRunCase{"Option3", "--port COM3 --option 3", 2, "vantoro-home: bad option \"3\" (expected 1 or 2)"},
-                      BadRunCase{"BadPortName", "--port COMX --option 1", 2, "vantoro-home: bad port \"COMX\""},
-                      BadRunCase{"NoPort", "--option 1", 2, "vantoro-home: --port is required"}),
+    ::testing::Values(
+        BadRunCase{"MissingPort", "--port COM9 --option 1", 3, "vantoro-home: cannot open COM9: "},
+        BadRunCase{"Option3", "--port COM3 --option 3", 2,
+                   "vantoro-home: bad option \"3\" (expected 1 or 2)"},
+        BadRunCase{"BadPortName", "--port COMX --option 1", 2, "vantoro-home: bad port \"COMX\""},
+        BadRunCase{"NoPort", "--option 1", 2, "vantoro-home: --port is required"}),
     [](const ::testing::TestParamInfo<BadRunCase>& param) { return param.param.name; });
 
 TEST(HomeToolBadInput, SimulatorOnAMissingPort) {

@@ -35,19 +35,27 @@ TEST_P(HomeOptions, Parse) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HomeOptions,
-    ::testing::Values(HomeArgsCase{"PortAndOption", {"--port", "COM3", "--option", "1"}, true, ""},
-                      HomeArgsCase{"EverySetting", {"--option", "2", "--port", "COM256", "--wait", "0", "--verify"}, true, ""},
-                      HomeArgsCase{"List", {"--list"}, true, ""},
-                      HomeArgsCase{"HelpWins", {"--help", "--option", "1"}, true, ""},
-                      HomeArgsCase{"Option3", {"--port", "COM3", "--option", "3"}, false, "bad option \"3\""},
-                      HomeArgsCase{"Option0", {"--port", "COM3", "--option", "0"}, false, "bad option"},
-                      HomeArgsCase{"OptionNotAWholeNumber", {"--port", "COM3", "--option", "1.0"}, false, "bad option"},
-                      HomeArgsCase{"NoOption", {"--port", "COM3"}, false, "--option is required"},
-                      HomeArgsCase{"NoPort", {"--option", "1"}, false, "--port is required"},
-                      HomeArgsCase{"PortWithoutCom", {"--port", "3", "--option", "1"}, false, "bad port"},
-                      HomeArgsCase{"NegativeWait", {"--port", "COM3", "--option", "1", "--wait", "-1"}, false, "bad wait"},
-                      HomeArgsCase{"OptionWithoutValue", {"--port", "COM3", "--option"}, false, "--option needs a value"},
-                      HomeArgsCase{"StrayArgument", {"--port", "COM3", "--option", "1", "x"}, false, "unknown argument"}),
+    ::testing::Values(
+        HomeArgsCase{"PortAndOption", {"--port", "COM3", "--option", "1"}, true, ""},
+        HomeArgsCase{"EverySetting",
+                     {"--option", "2", "--port", "COM256", "--wait", "0", "--verify"},
+                     true,
+                     ""},
+        HomeArgsCase{"List", {"--list"}, true, ""},
+        HomeArgsCase{"HelpWins", {"--help", "--option", "1"}, true, ""},
+        HomeArgsCase{"Option3", {"--port", "COM3", "--option", "3"}, false, "bad option \"3\""},
+        HomeArgsCase{"Option0", {"--port", "COM3", "--option", "0"}, false, "bad option"},
+        HomeArgsCase{
+            "OptionNotAWholeNumber", {"--port", "COM3", "--option", "1.0"}, false, "bad option"},
+        HomeArgsCase{"NoOption", {"--port", "COM3"}, false, "--option is required"},
+        HomeArgsCase{"NoPort", {"--option", "1"}, false, "--port is required"},
+        HomeArgsCase{"PortWithoutCom", {"--port", "3", "--option", "1"}, false, "bad port"},
+        HomeArgsCase{
+            "NegativeWait", {"--port", "COM3", "--option", "1", "--wait", "-1"}, false, "bad wait"},
+        HomeArgsCase{
+            "OptionWithoutValue", {"--port", "COM3", "--option"}, false, "--option needs a value"},
+        HomeArgsCase{
+            "StrayArgument", {"--port", "COM3", "--option", "1", "x"}, false, "unknown argument"}),
     [](const ::testing::TestParamInfo<HomeArgsCase>& param) { return param.param.name; });
 
 TEST(HomeOptions, ValuesAndDefaultWait) {
@@ -81,9 +89,10 @@ TEST(HomeReplies, ReportDecodesRepliesAndShowsOtherBytesInHex) {
     std::vector<std::string> lines = home::ReportLines(bytes);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "received 19 byte(s):");
-    EXPECT_EQ(lines[1],
-              "reply 1: 02 01 64 09 00 00 00 00 70 | reply address 2, module 1, status 100 (success), "
-              "command 9 (set global parameter), value 0, checksum ok");
+    EXPECT_EQ(
+        lines[1],
+        "reply 1: 02 01 64 09 00 00 00 00 70 | reply address 2, module 1, status 100 (success), "
+        "command 9 (set global parameter), value 0, checksum ok");
     EXPECT_EQ(lines[2].rfind("reply 2: 02 01 64 0B", 0), 0u);
     EXPECT_EQ(lines[3], "unframed bytes: 7E");
     EXPECT_EQ(home::ReportLines({}), std::vector<std::string>{"no reply received"});

@@ -95,7 +95,8 @@ public:
         uint8_t buffer[kQueueSize];
         int received = SioReadBlock(options_.port, reinterpret_cast<char*>(buffer), sizeof buffer);
         if (received < 0) {
-            LogError("reading " + tools::PortName(options_.port) + " failed: " + tools::ErrorLine(received));
+            LogError("reading " + tools::PortName(options_.port) +
+                     " failed: " + tools::ErrorLine(received));
             return false;
         }
         events_.clear();

@@ -11,7 +11,8 @@
 namespace tmcl {
 namespace {
 
-constexpr char kFileHeader[] = "# tmcl-sim EEPROM: one stored global parameter per line: bank parameter value\n";
+constexpr char kFileHeader[] =
+    "# tmcl-sim EEPROM: one stored global parameter per line: bank parameter value\n";
 
 bool ParseLine(const std::string& line, int& bank, int& parameter, int32_t& value) {
     long long wide = 0;

@@ -14,7 +14,7 @@ namespace tmcl {
 struct StreamEvent {
     enum Kind { kFrame, kDiscarded } kind;
     uint8_t bytes[kFrameSize];
-    int count;         // 9 for a frame; the number of dropped bytes otherwise
+    int count;           // 9 for a frame; the number of dropped bytes otherwise
     double firstByteMs;  // arrival of the first byte of the frame (or of the dropped run)
 };
 

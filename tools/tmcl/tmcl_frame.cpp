@@ -20,10 +20,31 @@ void WriteValue(int32_t value, uint8_t* bytes) {
     bytes[3] = static_cast<uint8_t>(bits);
 }
 
+struct NamedCode {
+    int code;
+    const char* text;
+};
+
+constexpr NamedCode kStatusTexts[] = {
+    {kStatusSuccess, "success"},
+    {kStatusWrongChecksum, "wrong checksum"},
+    {kStatusInvalidCommand, "invalid command"},
+    {kStatusWrongType, "wrong type"},
+    {kStatusInvalidValue, "invalid value"},
+    {kStatusEepromWriteFailed, "EEPROM write failed"},
+};
+
+constexpr NamedCode kCommandNames[] = {
+    {kSetGlobalParameter, "set global parameter"},
+    {kGetGlobalParameter, "get global parameter"},
+    {kStoreGlobalParameter, "store global parameter"},
+};
+
 std::string ChecksumText(const uint8_t* frame) {
     if (ChecksumHolds(frame)) return "checksum ok";
     char text[64];
-    std::snprintf(text, sizeof text, "checksum WRONG (%u, should be %u)", frame[8], Checksum(frame));
+    std::snprintf(text, sizeof text, "checksum WRONG (%u, should be %u)", frame[8],
+                  Checksum(frame));
     return text;
 }
 
@@ -64,24 +85,15 @@ void EncodeReply(const ReplyFrame& fields, uint8_t* frame) {
 }
 
 const char* StatusMeaning(int status) {
-    switch (status) {
-        case kStatusSuccess: return "success";
-        case kStatusWrongChecksum: return "wrong checksum";
-        case kStatusInvalidCommand: return "invalid command";
-        case kStatusWrongType: return "wrong type";
-        case kStatusInvalidValue: return "invalid value";
-        case kStatusEepromWriteFailed: return "EEPROM write failed";
-        default: return "unknown status";
-    }
+    for (const NamedCode& entry : kStatusTexts)
+        if (entry.code == status) return entry.text;
+    return "unknown status";
 }
 
 const char* CommandName(int command) {
-    switch (command) {
-        case kSetGlobalParameter: return "set global parameter";
-        case kGetGlobalParameter: return "get global parameter";
-        case kStoreGlobalParameter: return "store global parameter";
-        default: return "unknown command";
-    }
+    for (const NamedCode& entry : kCommandNames)
+        if (entry.code == command) return entry.text;
+    return "unknown command";
 }
 
 std::string HexBytes(const uint8_t* data, int count) {

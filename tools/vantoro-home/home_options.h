@@ -15,8 +15,8 @@ enum ExitCode {
 constexpr long kDefaultWaitMs = 1000;
 
 struct Options {
-    int port = -1;  // library index, 0 = COM1
-    int option = 0; // 1 or 2
+    int port = -1;   // library index, 0 = COM1
+    int option = 0;  // 1 or 2
     long waitMs = kDefaultWaitMs;
     bool verify = false;
     bool list = false;

@@ -80,7 +80,8 @@ bool AllFramesSent() {
         if (i >= writesMade || writeResults[i] != kFrameSize) {
             int result = i < writesMade ? writeResults[i] : 0;
             PrintError("frame " + std::to_string(i + 1) + " was not sent: " +
-                       (result < 0 ? tools::ErrorLine(result) : std::to_string(result) + " bytes written"));
+                       (result < 0 ? tools::ErrorLine(result)
+                                   : std::to_string(result) + " bytes written"));
             return false;
         }
     }
