@@ -1,0 +1,204 @@
+// Options, per-port controls, information queries and the system error text:
+// the letter tables, what each letter changes (and what bad letters and
+// indices leave alone), and SioWinError's buffer rules and message box.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "fake_system_text.h"
+#include "sio.h"
+#include "sio_state.h"
+#include "sys_override.h"
+#include "virtual_line.h"
+
+using namespace sio;
+
+namespace {
+
+struct Box {
+    static inline int shown = 0;
+    static inline std::string text, caption;
+    static inline UINT style = 0;
+    static void Install() {
+        sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) -> int {
+            EXPECT_EQ(owner, nullptr);
+            ++shown;
+            text = t;
+            caption = c;
+            style = s;
+            return IDOK;
+        };
+    }
+};
+
+TEST(Options, ResetAndNoWaitReturnTheirLetters) {
+    EXPECT_EQ(SioOption('R'), 82);
+    EXPECT_EQ(SioOption('R'), 82);
+    EXPECT_EQ(resetDeviceAtOpen, 1);
+    EXPECT_EQ(SioOption('W'), 87);
+    for (const PortEntry& entry : portTable) ASSERT_EQ(entry.noWait, 87);
+    EXPECT_EQ(messageBoxes, 1);  // "W" leaves the message boxes alone
+}
+
+TEST(Options, MessageBoxToggleAnnouncesOnlyItsReturn) {
+    SysOverride guard;
+    Box::Install();
+    EXPECT_EQ(SioOption('m'), 0);
+    EXPECT_EQ(Box::shown, 0);
+    EXPECT_EQ(SioOption('m'), 1);
+    EXPECT_EQ(Box::shown, 1);
+    EXPECT_EQ(Box::text, "MsgBox enabled");
+    EXPECT_EQ(Box::caption, "Info");
+}
+
+TEST(Options, UnknownLettersChangeNothing) {
+    // r, w, M, "R" + 256, "R" + 65536: case and the whole argument count.
+    for (int letter : {114, 119, 77, 338, 65618, 0, -1}) EXPECT_EQ(SioOption(letter), -1) << letter;
+    EXPECT_EQ(resetDeviceAtOpen, 0);
+    EXPECT_EQ(messageBoxes, 1);
+    EXPECT_EQ(portTable[0].noWait, 0);
+}
+
+TEST(PortControl, ClosedSlotTable) {
+    struct Case {
+        int port, letter, value, result;
+    };
+    const Case cases[] = {
+        {0, 'B', 0, -1}, {0, 'H', 7, -1}, {3, 'Z', 0, -1}, {3, 'b', 0, -1},
+        {5, 'W', 1, 1},  {6, 'W', 0x1FF, 0x1FF}, {0, 'X', 0x100, 0x100}, {255, 'S', 0, 2},
+        // "O" sets old-Windows mode for 0 and clears it for anything else.
+        {0, 'O', 1, 1}, {0, 'M', 0, 0}, {9, 'O', 0, 0}, {0, 'M', 0, 1}, {0, 'O', -5, -5}, {0, 'M', 0, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SioPortControl(c.port, c.letter, c.value), c.result) << c.port << " " << char(c.letter);
+    EXPECT_EQ(portTable[5].noWait, 1);
+    EXPECT_EQ(portTable[6].noWait, 0xFF);  // the low 8 bits of the value
+    EXPECT_EQ(tolerateSetupFailure, 0);
+}
+
+TEST(PortControl, BadIndicesChangeNothing) {
+    for (int port : {-1, 256, 300, -2147483647 - 1}) {
+        for (int letter : {'B', 'M', 'O', 'S', 'W', 'X'}) EXPECT_EQ(SioPortControl(port, letter, 0), IE_BADID);
+    }
+    EXPECT_EQ(initDone, 0);
+    EXPECT_EQ(tolerateSetupFailure, 1);
+    EXPECT_EQ(oldWindows, 0);
+}
+
+TEST(PortControl, WakeSignalsTheEventWaitOnlyInOverlappedMode) {
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ioTable[4].eventOv.hEvent = event;
+    EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    ResetEvent(event);
+    syncMode = 1;
+    EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
+    EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    CloseHandle(event);
+}
+
+TEST(LinePortControl, HandleOfAnOpenPortAndNoWaitSurvivesOpenAndClose) {
+    EXPECT_EQ(SioPortControl(kLinePort, 'W', 1), 1);
+    ASSERT_EQ(SioOpenPort(kLinePort, 1024, 1024), 0);
+    int handle = static_cast<int>(reinterpret_cast<INT_PTR>(portTable[kLinePort].handle));
+    EXPECT_NE(handle, -1);
+    EXPECT_EQ(SioPortControl(kLinePort, 'B', 0), handle);
+    EXPECT_EQ(SioPortControl(kLinePort, 'H', 0), handle);
+    EXPECT_EQ(portTable[kLinePort].noWait, 1);
+    SioClosePort(kLinePort);
+    EXPECT_EQ(SioPortControl(kLinePort, 'B', 0), -1);
+    EXPECT_EQ(portTable[kLinePort].noWait, 1);
+}
+
+TEST(QueryInfo, Table) {
+    struct Case {
+        int letter, result;
+    };
+    const Case cases[] = {{'V', 1061}, {'B', 1},  {'?', 999}, {'I', 1},   {'3', 1},   {'1', 0},
+                          {'2', 0},    {'M', 0},  {'m', 0},   {'c', 0},   {'v', -1},  {'b', -1},
+                          {'V' + 256, 1061},      {'Z', -1},  {0, -1}};
+    for (const Case& c : cases) EXPECT_EQ(SioQueryInfo(c.letter), c.result) << c.letter;
+    EXPECT_EQ(initDone, 1);
+    EXPECT_EQ(portTable[17].handle, INVALID_HANDLE_VALUE);
+}
+
+TEST(QueryInfo, CountersAreReportedByTheirOwnLetters) {
+    threadsStarted = 3;
+    threadsEnded = 2;
+    closeFailures = 5;
+    EXPECT_EQ(SioQueryInfo('M'), 3);
+    EXPECT_EQ(SioQueryInfo('m'), 2);
+    EXPECT_EQ(SioQueryInfo('c'), 5);
+}
+
+class WinError : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Box::Install();
+        lastWinError = ERROR_FILE_NOT_FOUND;
+        memset(buffer, 'g', sizeof buffer);
+    }
+    bool BufferUntouchedFrom(size_t first) const {
+        for (size_t i = first; i < sizeof buffer; ++i)
+            if (buffer[i] != 'g') return false;
+        return true;
+    }
+    SysOverride guard;
+    char buffer[200];
+};
+
+TEST_F(WinError, FileTextBecomesThePortText) {
+    FakeSystemText::Install("The system cannot find the file specified.\r\n");
+    EXPECT_EQ(SioWinError(buffer, 128), 2);
+    EXPECT_STREQ(buffer, "The system cannot find the port specified.\r\n");
+    EXPECT_EQ(FakeSystemText::size, 128u);
+    EXPECT_EQ(FakeSystemText::language, 0x0800u);
+    EXPECT_TRUE(FakeSystemText::flags & FORMAT_MESSAGE_FROM_SYSTEM);
+    EXPECT_TRUE(FakeSystemText::flags & FORMAT_MESSAGE_IGNORE_INSERTS);  // no argument list is given
+    EXPECT_EQ(Box::shown, 0);
+}
+
+TEST_F(WinError, SizeZeroShowsTheBoxAndTouchesNoCallerBuffer) {
+    FakeSystemText::Install("Access is denied.\r\n");
+    messageBoxes = 0;  // this box does not depend on the switch
+    lastWinError = ERROR_ACCESS_DENIED;
+    EXPECT_EQ(SioWinError(buffer, 0), 5);
+    EXPECT_EQ(Box::shown, 1);
+    EXPECT_EQ(Box::caption, "SioWinError");
+    EXPECT_EQ(Box::style, 0x2030u);
+    EXPECT_EQ(Box::text, "Access is denied.\r\n");
+    EXPECT_TRUE(BufferUntouchedFrom(0));
+}
+
+TEST_F(WinError, NegativeSizeShowsAndFillsNothing) {
+    FakeSystemText::Install("Access is denied.\r\n");
+    EXPECT_EQ(SioWinError(buffer, -1), 2);
+    EXPECT_EQ(Box::shown, 0);
+    EXPECT_TRUE(BufferUntouchedFrom(0));
+}
+
+TEST_F(WinError, TooSmallOrTextlessLeavesAnEmptyStringWithinTheSize) {
+    FakeSystemText::Install("Access is denied.\r\n");
+    EXPECT_EQ(SioWinError(buffer, 5), 2);
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_TRUE(BufferUntouchedFrom(5));
+    FakeSystemText::noText = true;
+    memset(buffer, 'g', sizeof buffer);
+    SioWinError(buffer, 1);
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_TRUE(BufferUntouchedFrom(1));
+}
+
+TEST(WinErrorAfterOpen, FailedOpenOfAMissingPortKeepsTheSystemError) {
+    ASSERT_EQ(SioOpenPort(kMissingPort, 1024, 1024), SIO_WIN_ERROR);
+    char text[128];
+    EXPECT_EQ(SioWinError(text, sizeof text), 2);
+    EXPECT_GT(strlen(text), 2u);
+    memset(text, 'g', sizeof text);
+    SioWinError(text, 4);  // this system's text does not fit: the system leaves the buffer as it was
+    EXPECT_EQ(std::string(text, 5), std::string("\0ggg", 4) + "g");
+}
+
+}  // namespace
