@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "port_name.h"
+
 namespace tools {
 
 bool ParseNumber(const std::string& text, long low, long high, long& value) {
@@ -29,6 +31,24 @@ bool ArgWalker::Value(const std::string& option, std::string& value, std::string
     }
     value = argv_[next_++];
     return true;
+}
+
+bool ArgWalker::PortValue(const std::string& option, int& port, std::string& error) {
+    std::string value;
+    if (!Value(option, value, error)) return false;
+    port = ParsePortName(value);
+    if (port >= 0) return true;
+    error = "bad port \"" + value + "\" (expected COM1..COM256)";
+    return false;
+}
+
+bool ArgWalker::NumberValue(const std::string& option, long low, long high, long& number,
+                            const std::string& what, const std::string& hint, std::string& error) {
+    std::string value;
+    if (!Value(option, value, error)) return false;
+    if (ParseNumber(value, low, high, number)) return true;
+    error = "bad " + what + " \"" + value + "\" (" + hint + ")";
+    return false;
 }
 
 }  // namespace tools

@@ -2,7 +2,6 @@
 #include "sim_options.h"
 
 #include "args.h"
-#include "port_name.h"
 
 namespace sim {
 
@@ -42,26 +41,21 @@ namespace {
 
 bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& options,
               std::string& error) {
-    std::string value;
     if (argument == "--help" || argument == "-h") {
         options.help = true;
     } else if (argument == "--dump") {
         options.dump = true;
     } else if (argument == "--port") {
-        if (!args.Value(argument, value, error)) return false;
-        options.port = tools::ParsePortName(value);
-        if (options.port < 0) error = "bad port \"" + value + "\" (expected COM1..COM256)";
+        return args.PortValue(argument, options.port, error);
     } else if (argument == "--eeprom") {
         if (!args.Value(argument, options.eepromPath, error)) return false;
         if (options.eepromPath.empty()) error = "--eeprom needs a file name";
     } else if (argument == "--frames") {
-        if (!args.Value(argument, value, error)) return false;
-        if (!tools::ParseNumber(value, 1, 1000000000, options.frameLimit))
-            error = "bad frame count \"" + value + "\"";
+        return args.NumberValue(argument, 1, 1000000000, options.frameLimit, "frame count",
+                                "expected 1 or more", error);
     } else if (argument == "--seconds") {
-        if (!args.Value(argument, value, error)) return false;
-        if (!tools::ParseNumber(value, 1, 1000000, options.secondsLimit))
-            error = "bad time limit \"" + value + "\"";
+        return args.NumberValue(argument, 1, 1000000, options.secondsLimit, "time limit",
+                                "expected 1..1000000 s", error);
     } else {
         error = "unknown argument \"" + argument + "\"";
     }

@@ -12,6 +12,7 @@
 #include "eeprom_file.h"
 #include "error_line.h"
 #include "frame_assembler.h"
+#include "line_setup.h"
 #include "ms_clock.h"
 #include "port_name.h"
 #include "sio.h"
@@ -19,8 +20,6 @@
 namespace sim {
 namespace {
 
-constexpr int kLineBaud = 9600;
-constexpr int kQueueSize = 1024;
 constexpr DWORD kIdlePollMs = 2;  // short enough for the 50 ms resync gap, long enough to idle
 
 // Set by the console's control handler thread on Ctrl+C; read by the loop.
@@ -44,22 +43,6 @@ void Log(const char* format, ...) {
 void LogError(const std::string& text) {
     std::fprintf(stderr, "tmcl-sim: %s\n", text.c_str());
     std::fflush(stderr);
-}
-
-int OpenLine(int port) {
-    SioOpenPort(-1, 1, 1);
-    int result = SioOpenPort(port, kQueueSize, kQueueSize);
-    if (result < 0) {
-        LogError("cannot open " + tools::PortName(port) + ": " + tools::ErrorLine(result));
-        return kExitPortError;
-    }
-    if (SioSetBaud(port, kLineBaud) == 0) {
-        LogError(tools::PortName(port) + " does not take 9600 baud");
-        SioClosePort(port);
-        return kExitPortError;
-    }
-    SioFlushRx(port);
-    return kExitOk;
 }
 
 int PrepareEeprom(const Options& options, tmcl::SimulatedController& controller) {
@@ -92,7 +75,7 @@ public:
 
     // false when the port failed.
     bool Poll(double nowMs, bool& idle) {
-        uint8_t buffer[kQueueSize];
+        uint8_t buffer[tools::kQueueSize];
         int received = SioReadBlock(options_.port, reinterpret_cast<char*>(buffer), sizeof buffer);
         if (received < 0) {
             LogError("reading " + tools::PortName(options_.port) +
@@ -162,8 +145,11 @@ int RunSimulator(const Options& options) {
     tmcl::SimulatedController controller;
     int status = PrepareEeprom(options, controller);
     if (status != kExitOk) return status;
-    status = OpenLine(options.port);
-    if (status != kExitOk) return status;
+    std::string failure = tools::GoOnline(options.port);
+    if (!failure.empty()) {
+        LogError(failure);
+        return kExitPortError;
+    }
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 
     Log("listening on %s at 9600 baud as module %u", tools::PortName(options.port).c_str(),

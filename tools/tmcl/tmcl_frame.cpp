@@ -40,6 +40,13 @@ constexpr NamedCode kCommandNames[] = {
     {kStoreGlobalParameter, "store global parameter"},
 };
 
+template <size_t N>
+const char* Lookup(const NamedCode (&table)[N], int code, const char* otherwise) {
+    for (const NamedCode& entry : table)
+        if (entry.code == code) return entry.text;
+    return otherwise;
+}
+
 std::string ChecksumText(const uint8_t* frame) {
     if (ChecksumHolds(frame)) return "checksum ok";
     char text[64];
@@ -84,17 +91,9 @@ void EncodeReply(const ReplyFrame& fields, uint8_t* frame) {
     frame[8] = Checksum(frame);
 }
 
-const char* StatusMeaning(int status) {
-    for (const NamedCode& entry : kStatusTexts)
-        if (entry.code == status) return entry.text;
-    return "unknown status";
-}
+const char* StatusMeaning(int status) { return Lookup(kStatusTexts, status, "unknown status"); }
 
-const char* CommandName(int command) {
-    for (const NamedCode& entry : kCommandNames)
-        if (entry.code == command) return entry.text;
-    return "unknown command";
-}
+const char* CommandName(int command) { return Lookup(kCommandNames, command, "unknown command"); }
 
 std::string HexBytes(const uint8_t* data, int count) {
     std::string text;

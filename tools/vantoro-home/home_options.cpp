@@ -2,7 +2,6 @@
 #include "home_options.h"
 
 #include "args.h"
-#include "port_name.h"
 
 namespace home {
 
@@ -39,8 +38,7 @@ namespace {
 
 bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& options,
               std::string& error) {
-    std::string value;
-    long number = 0;
+    long option = 0;
     if (argument == "--help" || argument == "-h") {
         options.help = true;
     } else if (argument == "--list") {
@@ -48,19 +46,14 @@ bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& opti
     } else if (argument == "--verify") {
         options.verify = true;
     } else if (argument == "--port") {
-        if (!args.Value(argument, value, error)) return false;
-        options.port = tools::ParsePortName(value);
-        if (options.port < 0) error = "bad port \"" + value + "\" (expected COM1..COM256)";
+        return args.PortValue(argument, options.port, error);
     } else if (argument == "--option") {
-        if (!args.Value(argument, value, error)) return false;
-        if (tools::ParseNumber(value, 1, 2, number))
-            options.option = static_cast<int>(number);
-        else
-            error = "bad option \"" + value + "\" (expected 1 or 2)";
+        if (!args.NumberValue(argument, 1, 2, option, "option", "expected 1 or 2", error))
+            return false;
+        options.option = static_cast<int>(option);
     } else if (argument == "--wait") {
-        if (!args.Value(argument, value, error)) return false;
-        if (!tools::ParseNumber(value, 0, 600000, options.waitMs))
-            error = "bad wait \"" + value + "\" (expected 0..600000 ms)";
+        return args.NumberValue(argument, 0, 600000, options.waitMs, "wait",
+                                "expected 0..600000 ms", error);
     } else {
         error = "unknown argument \"" + argument + "\"";
     }

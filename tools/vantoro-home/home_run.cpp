@@ -9,6 +9,7 @@
 
 #include "error_line.h"
 #include "home_sequence.h"
+#include "line_setup.h"
 #include "port_name.h"
 #include "reply_report.h"
 #include "sio.h"
@@ -16,10 +17,7 @@
 namespace home {
 namespace {
 
-constexpr int kLineBaud = 9600;
-constexpr int kQueueSize = 1024;
 constexpr DWORD kCollectPollMs = 10;
-constexpr DWORD kAccessDenied = 5;
 
 void PrintError(const std::string& text) {
     std::fflush(stdout);
@@ -46,35 +44,6 @@ int RecordingWrite(int port, const char* data, int count) {
     return result;
 }
 
-std::string OpenFailure(int port, int code) {
-    std::string name = tools::PortName(port);
-    if (code == SIO_WIN_ERROR) {
-        char ignored[1] = {0};
-        // A size of -1 only returns the kept system error: no text, no box.
-        if (static_cast<DWORD>(SioWinError(ignored, -1)) == kAccessDenied)
-            return name + " is busy (another program has it open): " + tools::ErrorLine(code);
-    }
-    return "cannot open " + name + ": " + tools::ErrorLine(code);
-}
-
-// The configuration tool's On Line: DTR and RTS on at open, 1024-byte
-// queues, 9600 baud, receive queue flushed.
-bool GoOnline(int port) {
-    SioOpenPort(-1, 1, 1);
-    int result = SioOpenPort(port, kQueueSize, kQueueSize);
-    if (result < 0) {
-        PrintError(OpenFailure(port, result));
-        return false;
-    }
-    if (SioSetBaud(port, kLineBaud) == 0) {
-        PrintError(tools::PortName(port) + " does not take 9600 baud");
-        SioClosePort(port);
-        return false;
-    }
-    SioFlushRx(port);
-    return true;
-}
-
 bool AllFramesSent() {
     for (int i = 0; i < kFramesPerSequence; ++i) {
         if (i >= writesMade || writeResults[i] != kFrameSize) {
@@ -90,7 +59,7 @@ bool AllFramesSent() {
 
 std::vector<uint8_t> CollectReplies(int port, long waitMs) {
     std::vector<uint8_t> received;
-    char buffer[kQueueSize];
+    char buffer[tools::kQueueSize];
     DWORD start = ::GetTickCount();
     for (;;) {
         int count = SioReadBlock(port, buffer, sizeof buffer);
@@ -116,7 +85,11 @@ int ListPorts() {
 }
 
 int RunHome(const Options& options) {
-    if (!GoOnline(options.port)) return kExitPortError;
+    std::string offline = tools::GoOnline(options.port);
+    if (!offline.empty()) {
+        PrintError(offline);
+        return kExitPortError;
+    }
     RunHomeSequence(options.option, options.port, {PrintLine, SleepMs, RecordingWrite});
     bool sent = AllFramesSent();
     std::vector<uint8_t> received = CollectReplies(options.port, options.waitMs);
