@@ -147,11 +147,4 @@ TEST(HomeSequence, OtherOptionsDoNothing) {
     EXPECT_TRUE(Recorder::trace.empty());
 }
 
-TEST(HomeSequence, ProductIoIsTheScreenAndTheLibrary) {
-    HomeSequenceIo io = ProductHomeIo();
-    EXPECT_EQ(io.writeLine, &TextScreen::WriteLine);
-    EXPECT_EQ(io.writeBlock, &SioWriteBlock);
-    EXPECT_NE(io.sleep, nullptr);
-}
-
 }  // namespace

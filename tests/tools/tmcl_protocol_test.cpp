@@ -40,18 +40,6 @@ TEST(TmclFrame, NegativeValuesAndChecksumWrapAround) {
               std::string::npos);
 }
 
-TEST(TmclFrame, StatusAndCommandTexts) {
-    EXPECT_STREQ(StatusMeaning(100), "success");
-    EXPECT_STREQ(StatusMeaning(1), "wrong checksum");
-    EXPECT_STREQ(StatusMeaning(2), "invalid command");
-    EXPECT_STREQ(StatusMeaning(3), "wrong type");
-    EXPECT_STREQ(StatusMeaning(4), "invalid value");
-    EXPECT_STREQ(StatusMeaning(5), "EEPROM write failed");
-    EXPECT_STREQ(StatusMeaning(42), "unknown status");
-    EXPECT_STREQ(CommandName(11), "store global parameter");
-    EXPECT_STREQ(CommandName(12), "unknown command");
-}
-
 class FrameAssemblerTest : public ::testing::Test {
 protected:
     void Feed(std::vector<uint8_t> bytes, double atMs) {

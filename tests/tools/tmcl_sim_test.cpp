@@ -178,19 +178,14 @@ TEST_P(TmclSimOptions, Parse) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, TmclSimOptions,
     ::testing::Values(
-        SimArgsCase{"PortOnly", {"--port", "COM4"}, true, ""},
         SimArgsCase{
             "Everything",
             {"--port", "com4", "--eeprom", "e.txt", "--frames", "6", "--seconds", "9", "--dump"},
             true,
             ""},
-        SimArgsCase{"Help", {"--help"}, true, ""},
         SimArgsCase{"NoPort", {}, false, "--port is required"},
-        SimArgsCase{"PortWithoutValue", {"--port"}, false, "--port needs a value"},
-        SimArgsCase{"Com0", {"--port", "COM0"}, false, "bad port"},
         SimArgsCase{"Com257", {"--port", "COM257"}, false, "bad port"},
         SimArgsCase{"ZeroFrames", {"--port", "COM4", "--frames", "0"}, false, "bad frame count"},
-        SimArgsCase{"BadSeconds", {"--port", "COM4", "--seconds", "1x"}, false, "bad time limit"},
         SimArgsCase{"UnknownArgument", {"--port", "COM4", "--verbose"}, false, "unknown argument"}),
     [](const ::testing::TestParamInfo<SimArgsCase>& param) { return param.param.name; });
 

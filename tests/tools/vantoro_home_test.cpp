@@ -36,26 +36,18 @@ TEST_P(HomeOptions, Parse) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, HomeOptions,
     ::testing::Values(
-        HomeArgsCase{"PortAndOption", {"--port", "COM3", "--option", "1"}, true, ""},
         HomeArgsCase{"EverySetting",
                      {"--option", "2", "--port", "COM256", "--wait", "0", "--verify"},
                      true,
                      ""},
-        HomeArgsCase{"List", {"--list"}, true, ""},
-        HomeArgsCase{"HelpWins", {"--help", "--option", "1"}, true, ""},
+        HomeArgsCase{"ListAlone", {"--list"}, true, ""},
         HomeArgsCase{"Option3", {"--port", "COM3", "--option", "3"}, false, "bad option \"3\""},
-        HomeArgsCase{"Option0", {"--port", "COM3", "--option", "0"}, false, "bad option"},
-        HomeArgsCase{
-            "OptionNotAWholeNumber", {"--port", "COM3", "--option", "1.0"}, false, "bad option"},
         HomeArgsCase{"NoOption", {"--port", "COM3"}, false, "--option is required"},
-        HomeArgsCase{"NoPort", {"--option", "1"}, false, "--port is required"},
         HomeArgsCase{"PortWithoutCom", {"--port", "3", "--option", "1"}, false, "bad port"},
-        HomeArgsCase{
-            "NegativeWait", {"--port", "COM3", "--option", "1", "--wait", "-1"}, false, "bad wait"},
-        HomeArgsCase{
-            "OptionWithoutValue", {"--port", "COM3", "--option"}, false, "--option needs a value"},
-        HomeArgsCase{
-            "StrayArgument", {"--port", "COM3", "--option", "1", "x"}, false, "unknown argument"}),
+        HomeArgsCase{"NegativeWait",
+                     {"--port", "COM3", "--option", "1", "--wait", "-1"},
+                     false,
+                     "bad wait"}),
     [](const ::testing::TestParamInfo<HomeArgsCase>& param) { return param.param.name; });
 
 TEST(HomeOptions, ValuesAndDefaultWait) {
