@@ -123,18 +123,25 @@ SIO_API int SioLineErrors(int port, int mask);
  * SioSetParams(port, parity 0..4, stopBits 0..2, dataBits 5..8): SIO_RANGE
  * before the port is looked at; port -1 sets the defaults; returns 0.
  * SioSetFlow(port, 'H'ardware | 'N'one | 'S'oftware): returns 1.
+ * SioSetParams and SioSetFlow return the same value when the device refused
+ * the settings; the port keeps the new values and sends them again with its
+ * next setting call. Both raise DTR and RTS again after the change when
+ * SioLineDTR / SioLineRTS last set them.
  * SioLineDTR / SioLineRTS(port, 'S'et | 'C'lear | 'R'ead): set and clear
  * return the system's result; read returns the last command (DTR 1, RTS 2).
  * SioModemCTS/DSR/RI/DCD: 16/32/64/128 when the input is on, 0 when off or
  * when the status cannot be read.
  * SioBreakControl(port, 'A'ssert | 'C'lear | 'D'etect): detect returns 16
  * when a break was seen since the last status query.
- * SioReadUart(port 0..3, offset): reads a register of a legacy PC UART by
- * direct port input; -1 for a port above 3. Where the platform forbids
- * direct port input (Windows NT and later, Wine) the instruction faults;
- * the library catches the fault and returns SIO_NO_PORT_IO (-108), a code
- * of its own so that it cannot be mistaken for a register value or for
- * any other error. */
+ * SioReadUart(port 0..3, offset): reads one byte (0..255) of a legacy PC
+ * UART by direct port input at the port's base address (0x3F8, 0x2F8,
+ * 0x3E8, 0x2E8) plus offset, low 16 bits; the port must be open although
+ * the read bypasses its driver. -1 for a port above 3. Where the platform
+ * forbids direct port input (Windows NT and later, Wine) the instruction
+ * faults; the library steps over it and returns SIO_NO_PORT_IO (-108), a
+ * code of its own so that it cannot be mistaken for a register value or
+ * for any other error. It returns the same when it cannot install its
+ * fault guard, and then does not try the read. */
 SIO_API int SioSetBaud(int port, int baud);
 SIO_API int SioSetParams(int port, int parity, int stopBits, int dataBits);
 SIO_API int SioSetFlow(int port, int letter);
