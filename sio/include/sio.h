@@ -164,12 +164,17 @@ SIO_API int SioReadUart(int port, int offset);
  * SioNotify(port, window, message, mask): starts one thread that waits for
  * the events and posts message (low 16 bits) with wParam = port, lParam = 0
  * to window, then ends. Returns 0 started, 1 stop requested (window 0) or a
- * thread already runs, SIO_THREAD.
+ * thread already runs, SIO_THREAD. SioClosePort wakes the thread, which
+ * posts its message, and waits for its end; a thread still running after
+ * 2 s (or at once on old systems) is terminated.
  * Platform note: where the driver's WaitCommEvent does not block (Wine on a
  * pty ends every wait by itself after about 2 ms and never reports data
- * that arrives later), SioWaitEvent returns early with SIO_DONE, or with
- * SIO_DONE at once when data is already queued; a notification thread then
- * posts its message almost at once. Poll with SioRxCount there. */
+ * that arrives later), SioWaitEvent returns SIO_DONE after about 2 ms, or at
+ * once when data is already queued; SioWaitChar returns SIO_DONE after about
+ * 2 ms whatever arrives (the event character is not kept there); a mask with
+ * a modem-line event (EV_CTS, EV_DSR, EV_RLSD, EV_RING) gives SIO_IO_FAILED
+ * at once. A notification thread then posts its message almost at once.
+ * Poll with SioRxCount there. */
 SIO_API int SioWaitEvent(int port, int mask, int timeout);
 SIO_API int SioWaitChar(int port, int character, int timeout);
 SIO_API int SioNotify(int port, void *window, int message, int mask);

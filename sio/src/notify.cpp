@@ -1,1 +1,93 @@
-// Placeholder: this unit is being written.
+// Window notification: SioNotify starts one thread per port that waits for
+// the port's events, posts one message to a window and ends. The thread and
+// the caller share the port's notify fields without a lock; the protocol that
+// makes that safe is written down at PortEntry.
+#include "notify.h"
+
+#include "events.h"
+#include "open_close.h"
+#include "sio_state.h"
+#include "sys_table.h"
+
+namespace sio {
+namespace {
+
+constexpr SIZE_T kNotifyStackSize = 1024;
+// One below THREAD_PRIORITY_TIME_CRITICAL; a system that refuses it is ignored.
+constexpr int kNotifyPriority = 14;
+
+int ThreadFailure() {
+    if (messageBoxes) LibMessageBox("Cannot create message thread");
+    return SIO_THREAD;
+}
+
+// The thread is created suspended so that notifyThread holds its handle
+// before it can run, and so before it can end.
+int StartNotifyThread(int port) {
+    PortEntry& entry = portTable[port];
+    entry.notifyStopRequested = false;
+    HANDLE thread = sys.CreateThread(nullptr, kNotifyStackSize, NotifyThreadProc, &entry.portNumber,
+                                     CREATE_SUSPENDED, nullptr);
+    if (!thread) return ThreadFailure();
+    entry.notifyThread = thread;
+    sys.SetThreadPriority(thread, kNotifyPriority);
+    // ResumeThread reports failure as (DWORD)-1, not as 0.
+    if (sys.ResumeThread(thread) == static_cast<DWORD>(-1)) {
+        entry.notifyThread = nullptr;
+        sys.TerminateThread(thread, 0);  // it never ran, so it leaves nothing half done
+        CloseCounted(thread);
+        return ThreadFailure();
+    }
+    return 0;
+}
+
+// Takes the thread's own handle out of notifyThread and closes it, unless
+// SioClosePort has taken it first (it closes it then).
+void ReleaseOwnHandle(PortEntry& entry, HANDLE own) {
+    if (own && entry.notifyThread.compare_exchange_strong(own, nullptr)) CloseCounted(own);
+}
+
+}  // namespace
+
+DWORD WINAPI NotifyThreadProc(LPVOID parameter) {
+    const int port = *static_cast<const int*>(parameter);
+    PortEntry& entry = portTable[port];
+    const HANDLE own = entry.notifyThread;  // 0 when a close has taken it already
+    const HWND window = entry.notifyWindow;
+    const DWORD mask = entry.notifyMask;
+    const WORD message = entry.notifyMessage;
+    ++threadsStarted;
+
+    if (CheckOpenPort(port) == 0) WaitPortEvent(port, mask, INFINITE, &entry.notifyStopRequested);
+
+    // Done with the port's event and device. The end is counted and the port
+    // freed before the message goes out, so a window that calls SioNotify
+    // again when the message arrives can start the next thread.
+    ++threadsEnded;
+    ReleaseOwnHandle(entry, own);
+    if (window) sys.PostMessageA(window, message, static_cast<WPARAM>(port & 0xFFFF), 0);
+    sys.ExitThread(0);
+    return 0;
+}
+
+}  // namespace sio
+
+using namespace sio;
+
+extern "C" int SioNotify(int port, void* window, int message, int mask) {
+    int check = CheckOpenPort(port);
+    if (check != 0) return check;
+    PortEntry& entry = portTable[port];
+    sys.Sleep(0);  // lets a thread that is just ending give the port up
+    entry.notifyWindow = static_cast<HWND>(window);
+    entry.notifyMask = static_cast<DWORD>(mask);
+    entry.notifyMessage = static_cast<WORD>(message & 0xFFFF);
+    if (!window) {
+        entry.notifyStopRequested = true;
+        SignalEventWait(port);
+        return 1;
+    }
+    sys.Sleep(0);
+    if (entry.notifyThread) return 1;  // the running thread keeps what it took at its start
+    return StartNotifyThread(port);
+}

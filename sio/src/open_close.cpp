@@ -13,6 +13,9 @@ namespace {
 
 // The line of the event check that the assertion report names.
 constexpr int kEventAssertLine = 319;
+// How long a close gives the notification thread to end. A woken thread only
+// posts its message, so this passes only when the thread is stuck.
+constexpr DWORD kThreadEndTimeoutMs = 2000;
 
 void FillOpenDcb(DCB& dcb, int rxQueue) {
     dcb.BaudRate = static_cast<DWORD>(defaultBaud);
@@ -129,15 +132,31 @@ void CloseEvents(int port) {
 }
 
 void StopNotifyThread(HANDLE thread) {
-    if (!oldWindows) return;  // the signalled event wait lets the thread end by itself
+    // The signalled event wait lets the thread end by itself; a thread that
+    // does not end in time is terminated as on old systems, before the port's
+    // event and device are released under it.
+    if (!oldWindows && sys.WaitForSingleObject(thread, kThreadEndTimeoutMs) == WAIT_OBJECT_0) return;
     DWORD exitCode = 0;
-    if (sys.GetExitCodeThread(thread, &exitCode) && exitCode == STILL_ACTIVE &&
-        !sys.TerminateThread(thread, 0) && messageBoxes) {
+    if (!sys.GetExitCodeThread(thread, &exitCode) || exitCode != STILL_ACTIVE) return;
+    if (sys.TerminateThread(thread, 0)) {
+        sys.WaitForSingleObject(thread, kThreadEndTimeoutMs);  // termination completes later
+    } else if (messageBoxes) {
         char text[64];
         snprintf(text, sizeof text, "Cannot terminate thread %d",
                  static_cast<int>(reinterpret_cast<INT_PTR>(thread)));
         LibMessageBox(text);
     }
+}
+
+void EndNotification(int port) {
+    PortEntry& entry = portTable[port];
+    entry.notifyStopRequested = true;
+    SignalEventWait(port);
+    // Taking the handle makes this close its owner: the thread will not close it.
+    HANDLE thread = entry.notifyThread.exchange(nullptr);
+    if (!thread) return;  // no thread, or one that is past its wait
+    StopNotifyThread(thread);
+    CloseCounted(thread);
 }
 
 }  // namespace sio
@@ -191,11 +210,7 @@ extern "C" int SioClosePort(int port) {
     PortEntry& entry = portTable[port];
     HANDLE device = entry.handle;
 
-    SignalEventWait(port);
-    if (entry.notifyThread) {
-        StopNotifyThread(entry.notifyThread);
-        entry.notifyThread = nullptr;
-    }
+    EndNotification(port);
     sys.SetCommTimeouts(device, &entry.savedTimeouts);
     entry.handle = INVALID_HANDLE_VALUE;
     CloseEvents(port);

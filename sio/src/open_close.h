@@ -15,7 +15,12 @@ int PortIoSetup(int port, HANDLE device, int synchronous);
 void SignalEventWait(int port);
 // Closes the port's three events (overlapped mode).
 void CloseEvents(int port);
-// Old-Windows mode: terminates the notification thread if it still runs.
+// Waits (bounded) for the notification thread to end; terminates it if it
+// still runs in old-Windows mode or after that wait.
 void StopNotifyThread(HANDLE thread);
+// Wakes a waiting event wait of the port and ends its notification thread,
+// closing the thread's handle unless the thread already has: afterwards
+// nothing of the thread uses the port's event or device.
+void EndNotification(int port);
 
 }  // namespace sio

@@ -1,6 +1,7 @@
 // Start, wait and finish steps of the three operations of a port. Storage
 // handed to the system must outlive the operation: callers pass their own
-// buffer only when they wait for completion, else the port's PortIo storage.
+// buffer only when the operation has ended before they return (or the caller
+// has agreed to keep it, as in no-wait writes), else the port's PortIo storage.
 #include "overlapped.h"
 
 #include "sio_state.h"
@@ -8,6 +9,11 @@
 
 namespace sio {
 namespace {
+
+// Only Internal says that the system has finished with an OVERLAPPED: an
+// event set by anyone else makes the wait (and Wine's GetOverlappedResult,
+// which then reports success with no bytes) look complete.
+bool StillRunning(const OVERLAPPED& ov) { return ov.Internal == STATUS_PENDING; }
 
 int MapWaitResult(DWORD result) {
     if (result == WAIT_OBJECT_0) return SIO_DONE;
@@ -25,6 +31,7 @@ int AwaitTransfer(int& status, const OVERLAPPED& ov, DWORD timeout) {
     if (syncMode) return SIO_DONE;
     if (status == SIO_DONE) return SIO_DONE;
     status = MapWaitResult(sys.WaitForSingleObject(ov.hEvent, timeout));
+    if (status == SIO_DONE && StillRunning(ov)) status = SIO_PENDING;
     return status;
 }
 
@@ -36,6 +43,27 @@ DWORD FinishTransfer(int port, int status, OVERLAPPED& ov, DWORD& count) {
     if (transferred == 0) return 0;
     count = transferred;
     return count;
+}
+
+// Cancels this read only: a write or an event wait of the same port, which a
+// plain CancelIo would abort as well, goes on. ERROR_NOT_FOUND means that the
+// read ended by itself meanwhile.
+void CancelRead(PortIo& io) {
+    if (sys.CancelIoEx(io.handle, &io.readOv)) return;
+    if (sys.GetLastError() != ERROR_NOT_FOUND) sys.CancelIo(io.handle);
+}
+
+// Waits until the system has finished with the read and returns the bytes it
+// moved. A cancelled read reports them with a failure (operation aborted), so
+// the count is taken whatever the result says.
+DWORD CollectEndedRead(PortIo& io) {
+    DWORD moved = 0;
+    sys.GetOverlappedResult(io.handle, &io.readOv, &moved, TRUE);
+    while (StillRunning(io.readOv)) {
+        sys.Sleep(1);  // the event was set early; the cancel completes shortly
+        sys.GetOverlappedResult(io.handle, &io.readOv, &moved, TRUE);
+    }
+    return moved;
 }
 
 }  // namespace
@@ -61,8 +89,7 @@ int StartWrite(int port, const void* buffer, DWORD count) {
         ov = &io.writeOv;
     }
     io.bytesWritten = 0;
-    io.writeStatus =
-        StatusAfterStart(sys.WriteFile(io.handle, buffer, count, &io.bytesWritten, ov));
+    io.writeStatus = StatusAfterStart(sys.WriteFile(io.handle, buffer, count, &io.bytesWritten, ov));
     return io.writeStatus;
 }
 
@@ -74,6 +101,15 @@ int AwaitRead(int port, DWORD timeout) {
 int AwaitWrite(int port, DWORD timeout) {
     PortIo& io = ioTable[port];
     return AwaitTransfer(io.writeStatus, io.writeOv, timeout);
+}
+
+int AwaitArrivedRead(int port) {
+    PortIo& io = ioTable[port];
+    if (syncMode || io.readStatus != SIO_PENDING) return AwaitRead(port, INFINITE);
+    CancelRead(io);
+    io.bytesRead = CollectEndedRead(io);
+    io.readStatus = SIO_DONE;
+    return SIO_DONE;
 }
 
 DWORD FinishRead(int port) {
@@ -88,18 +124,20 @@ DWORD FinishWrite(int port) {
 
 int GetWriteStatus(int port) { return ioTable[port].writeStatus; }
 
-int StartEventWait(int port, DWORD* maskStorage) {
+int StartEventWait(int port, DWORD mask) {
     if (syncMode) return SIO_DONE;
     PortIo& io = ioTable[port];
-    if (!sys.SetCommMask(io.handle, *maskStorage)) {
+    if (!sys.SetCommMask(io.handle, mask)) {
         io.eventStatus = SIO_IO_FAILED;
         return SIO_IO_FAILED;
     }
     sys.ResetEvent(io.eventOv.hEvent);
-    io.eventStatus = StatusAfterStart(sys.WaitCommEvent(io.handle, maskStorage, &io.eventOv));
+    io.eventStatus = StatusAfterStart(sys.WaitCommEvent(io.handle, &io.eventMask, &io.eventOv));
     return io.eventStatus;
 }
 
+// No Internal check here: SignalEventWait sets this event on purpose to end a
+// wait whose WaitCommEvent is still outstanding.
 int AwaitEventWait(int port, DWORD timeout) {
     if (syncMode) return SIO_DONE;
     PortIo& io = ioTable[port];

@@ -27,9 +27,9 @@ int messageBoxes = 1;
 int oldWindows = 0;
 int syncMode = 0;
 DWORD lastWinError = 0;
-int volatile threadsStarted = 0;
-int volatile threadsEnded = 0;
-int volatile closeFailures = 0;
+std::atomic<int> threadsStarted{0};
+std::atomic<int> threadsEnded{0};
+std::atomic<int> closeFailures{0};
 int spareCounter1 = 0;
 int spareCounter2 = 0;
 const unsigned short uartBase[4] = {0x3F8, 0x2F8, 0x3E8, 0x2E8};
@@ -73,7 +73,7 @@ int CheckOpenPort(int port) {
 
 BOOL CloseCounted(HANDLE handle) {
     BOOL closed = sys.CloseHandle(handle);
-    if (!closed) closeFailures = closeFailures + 1;
+    if (!closed) ++closeFailures;
     return closed;
 }
 

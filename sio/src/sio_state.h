@@ -6,30 +6,55 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "sio.h"
 
 namespace sio {
 
 constexpr int kPortCount = 256;
 
+// How the caller's thread and a port's notification thread share the notify
+// fields (no lock; each field is atomic):
+//  - notifyThread holds the thread's handle, 0 = none. SioNotify creates the
+//    thread suspended and stores the handle before it resumes it, so a thread
+//    that runs finds its own handle there (unless a close took it already)
+//    and can take it out again before it ends.
+//  - Whoever swaps the handle out of notifyThread owns it and closes it, so it
+//    is closed exactly once: the thread (compare-exchange against the value it
+//    found at its start) once its event wait is over, or SioClosePort
+//    (exchange), which then waits for the thread's end before it releases the
+//    port's event and device handle. A handle that SioClosePort holds can
+//    therefore not have been closed by the thread.
+//  - The thread gives the handle up only after its wait and after counting its
+//    end, so a close that finds 0 knows the thread no longer touches the event
+//    or the device and has been counted in threadsEnded.
+//  - A wake (SetEvent) that comes before the thread has started its wait would
+//    be undone by the start (ResetEvent, and the system's own reset when the
+//    wait pends): notifyStopRequested, set before the wake and looked at by the
+//    thread once the wait has started, keeps such a wake from being lost.
 struct PortEntry {
     HANDLE handle;  // open device, INVALID_HANDLE_VALUE while closed
-    // Notification thread of the port, 0 = none. Written by SioNotify (caller
-    // thread) when the thread is created, by the thread itself when it has
-    // closed its own handle, and by SioClosePort.
-    HANDLE volatile notifyThread;
+    // Written by SioNotify (caller) before the thread runs, cleared by the
+    // thread or by SioClosePort, whichever takes the handle first.
+    std::atomic<HANDLE> notifyThread;
     BYTE lineBits;  // bit 0 DTR, bit 1 RTS, as last commanded
     BYTE pushback;  // byte pushed back by SioUngetByte, 0 = none
     DCB* dcb;       // the slot's entry of dcbTable
     COMMTIMEOUTS savedTimeouts;  // the device's time-outs found at open
-    // Read by the notification thread at its start; written by SioNotify and
-    // SioWaitEvent on the caller's thread.
-    HWND volatile notifyWindow;
-    DWORD volatile notifyMask;
+    // Written by SioNotify on the caller's thread (notifyMask also by every
+    // event wait, the thread's own included); the notification thread copies
+    // them at its start.
+    std::atomic<HWND> notifyWindow;
+    std::atomic<DWORD> notifyMask;
     int portNumber;  // the slot's own index, stored at every open
-    WORD volatile notifyMessage;
+    std::atomic<WORD> notifyMessage;
     BYTE dataMask;  // (1 << data bits) - 1, applied by SioGetByte
     BYTE noWait;    // nonzero: block writes do not wait for completion
+    // Set by SioNotify with window 0 and by SioClosePort before they wake the
+    // thread; cleared by SioNotify before it starts a thread; read by the
+    // thread once its event wait has started.
+    std::atomic<bool> notifyStopRequested;
 };
 
 struct PortIo {
@@ -46,7 +71,7 @@ struct PortIo {
     // that started an operation has returned: it lives as long as the port.
     BYTE byteOut;      // the byte of SioPutByte
     BYTE byteIn;       // the byte of SioGetByte
-    DWORD eventMask;   // events to wait for, then the events that occurred
+    DWORD eventMask;   // the events that occurred, written by the system when a wait ends
 };
 
 extern PortEntry portTable[kPortCount];
@@ -68,10 +93,11 @@ extern int messageBoxes;
 extern int oldWindows;
 extern int syncMode;
 extern DWORD lastWinError;
-// Raised by notification threads and by failed closes, with plain increments.
-extern int volatile threadsStarted;
-extern int volatile threadsEnded;
-extern int volatile closeFailures;
+// Raised by notification threads (of any port, at once) and by failed closes
+// on either thread, so the increments are atomic.
+extern std::atomic<int> threadsStarted;
+extern std::atomic<int> threadsEnded;
+extern std::atomic<int> closeFailures;
 extern int spareCounter1;
 extern int spareCounter2;
 extern const unsigned short uartBase[4];

@@ -26,6 +26,7 @@ struct SysTable {
     decltype(&::WriteFile) WriteFile = ::WriteFile;
     decltype(&::GetOverlappedResult) GetOverlappedResult = ::GetOverlappedResult;
     decltype(&::CancelIo) CancelIo = ::CancelIo;
+    decltype(&::CancelIoEx) CancelIoEx = ::CancelIoEx;
 
     // Communications.
     decltype(&::GetCommState) GetCommState = ::GetCommState;
@@ -48,6 +49,7 @@ struct SysTable {
     decltype(&::ResetEvent) ResetEvent = ::ResetEvent;
     decltype(&::WaitForSingleObject) WaitForSingleObject = ::WaitForSingleObject;
     decltype(&::CreateThread) CreateThread = ::CreateThread;
+    decltype(&::ResumeThread) ResumeThread = ::ResumeThread;
     decltype(&::SetThreadPriority) SetThreadPriority = ::SetThreadPriority;
     decltype(&::GetExitCodeThread) GetExitCodeThread = ::GetExitCodeThread;
     decltype(&::TerminateThread) TerminateThread = ::TerminateThread;

@@ -349,14 +349,7 @@ TEST_F(LineSettings, PtyRefusalsComeThroughAsTheyAre) {
     EXPECT_EQ(SioBreakControl(kLinePort, 'D'), 0);
 }
 
-// SioGetByte belongs to the transfer unit, which this build may not hold yet:
-// a weak reference lets the test link without it and skip. A weak reference
-// does not pull a member out of a static library, so once the transfer unit
-// is in, drop the pragma and the skip to make the test run.
-#pragma weak SioGetByte
-
 TEST_F(LineSettings, DataBitsMaskTheBytesReceived) {
-    if (!&SioGetByte) GTEST_SKIP() << "SioGetByte is not in this build";
     Peer peer(kPeerPort);
     ASSERT_TRUE(peer.ok());
     HANDLE device = portTable[kLinePort].handle;

@@ -1,0 +1,424 @@
+// Window notification: the thread that SioNotify starts, the message it
+// posts to a message-only window, how a stop or a close ends it, and that
+// long runs of notify and close leave no thread, handle or stale use behind.
+// The event wait is the fake one, so events come exactly when a test fires.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <string>
+
+#include "fake_port.h"
+#include "message_window.h"
+#include "notify.h"
+#include "released_handles.h"
+#include "sio.h"
+#include "sio_state.h"
+#include "virtual_line.h"
+
+using namespace sio;
+
+namespace {
+
+constexpr int kPort = 6;
+constexpr DWORD kLong = 10000;  // deadline for things that happen at once
+
+// Records the threads the library creates and keeps a duplicate handle of
+// the latest, so a test can wait for that thread's end on its own.
+struct ThreadLog {
+    static inline decltype(sys.CreateThread) next = nullptr;
+    static inline int created = 0;
+    static inline LPTHREAD_START_ROUTINE routine = nullptr;
+    static inline LPVOID parameter = nullptr;
+    static inline SIZE_T stack = 0;
+    static inline HANDLE thread = nullptr;
+    static inline HANDLE watch = nullptr;
+    static inline int priority = 0;
+
+    static HANDLE WINAPI Create(LPSECURITY_ATTRIBUTES sa, SIZE_T size, LPTHREAD_START_ROUTINE start,
+                                LPVOID param, DWORD flags, LPDWORD id) {
+        HANDLE createdThread = next(sa, size, start, param, flags, id);
+        ++created;
+        routine = start;
+        parameter = param;
+        stack = size;
+        thread = createdThread;
+        if (watch) ::CloseHandle(watch);
+        HANDLE self = ::GetCurrentProcess();
+        ::DuplicateHandle(self, createdThread, self, &watch, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        return createdThread;
+    }
+    static void Install() {
+        next = sys.CreateThread;
+        sys.CreateThread = Create;
+        sys.SetThreadPriority = [](HANDLE handle, int value) -> BOOL {
+            priority = value;
+            return ::SetThreadPriority(handle, value);
+        };
+    }
+    static bool Ended(DWORD timeoutMs) { return ::WaitForSingleObject(watch, timeoutMs) == WAIT_OBJECT_0; }
+    static void Release() {
+        if (watch) ::CloseHandle(watch);
+        watch = nullptr;
+    }
+};
+
+// The library's message boxes, caught instead of shown.
+struct BoxLog {
+    static inline int shown = 0;
+    static inline std::string text, caption;
+    static inline UINT style = 0;
+    static void Install() {
+        sys.MessageBoxA = [](HWND, LPCSTR boxText, LPCSTR boxCaption, UINT boxStyle) -> int {
+            ++shown;
+            text = boxText;
+            caption = boxCaption;
+            style = boxStyle;
+            return IDOK;
+        };
+    }
+};
+
+class Notify : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InstallFakePort();
+        ThreadLog::Install();
+        ASSERT_NE(window_.hwnd(), nullptr);
+        ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
+    }
+    void TearDown() override {
+        SioClosePort(kPort);
+        ThreadLog::Release();
+    }
+    // Starts a notification thread and waits until its event wait pends.
+    void StartWaitingThread(int message, int mask) {
+        ASSERT_EQ(SioNotify(kPort, window_.hwnd(), message, mask), 0);
+        ASSERT_TRUE(FakeCommEvent::WaitUntilPending(kLong));
+    }
+    // The one message the ended thread posted: it arrived and no other did.
+    void ExpectOnePost(UINT message) {
+        MessageWindow::Post post{};
+        ASSERT_TRUE(window_.NextPost(&post, kLong));
+        EXPECT_EQ(post.message, message);
+        EXPECT_EQ(post.wParam, static_cast<WPARAM>(kPort));
+        EXPECT_EQ(post.lParam, 0);
+        ASSERT_TRUE(ThreadLog::Ended(kLong));
+        EXPECT_TRUE(window_.QueueEmpty());
+    }
+
+    SysOverride guard_;
+    MessageWindow window_;
+};
+
+}  // namespace
+
+TEST(NotifyPrologue, BadIndexAndClosedPort) {
+    EXPECT_EQ(SioNotify(-1, nullptr, WM_APP, EV_RXCHAR), IE_BADID);
+    EXPECT_EQ(SioNotify(256, nullptr, WM_APP, EV_RXCHAR), IE_BADID);
+    EXPECT_EQ(SioNotify(kPort, nullptr, WM_APP, EV_RXCHAR), IE_NOPEN);
+}
+
+TEST_F(Notify, StartsOneThreadThatPostsOnceOnTheEvent) {
+    // Message numbers are 16-bit: only the low 16 bits of this one are posted.
+    StartWaitingThread(0x30000 | (WM_APP + 1), EV_RXCHAR);
+    EXPECT_EQ(ThreadLog::created, 1);
+    EXPECT_EQ(ThreadLog::routine, &NotifyThreadProc);
+    EXPECT_EQ(ThreadLog::parameter, &portTable[kPort].portNumber);
+    EXPECT_EQ(ThreadLog::stack, 1024u);
+    EXPECT_EQ(ThreadLog::priority, 14);
+    EXPECT_EQ(FakeCommEvent::LastMask(), static_cast<DWORD>(EV_RXCHAR));
+    EXPECT_EQ(threadsStarted, 1);
+
+    // A second call while the thread waits starts none; the thread keeps what it took.
+    EXPECT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP + 9, EV_TXEMPTY), 1);
+    EXPECT_EQ(ThreadLog::created, 1);
+
+    ASSERT_TRUE(FakeCommEvent::Fire(EV_RXCHAR));
+    ExpectOnePost(WM_APP + 1);
+    EXPECT_EQ(threadsStarted, 1);
+    EXPECT_EQ(threadsEnded, 1);
+    EXPECT_EQ(portTable[kPort].notifyThread.load(), nullptr);
+
+    // Called again when the message has come, the port is free for the next thread.
+    EXPECT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP + 2, EV_RXCHAR), 0);
+    EXPECT_EQ(ThreadLog::created, 2);
+}
+
+TEST_F(Notify, StopWithoutWindowStillPostsToTheThreadsWindow) {
+    StartWaitingThread(WM_APP + 3, EV_RXCHAR);
+    EXPECT_EQ(SioNotify(kPort, nullptr, WM_APP + 4, EV_RXCHAR), 1);
+    ExpectOnePost(WM_APP + 3);
+    EXPECT_EQ(ThreadLog::created, 1);
+    EXPECT_EQ(threadsEnded, 1);
+}
+
+TEST_F(Notify, StopWithNoThreadDoesNotEndTheNextOne) {
+    EXPECT_EQ(SioNotify(kPort, nullptr, WM_APP, EV_RXCHAR), 1);
+    StartWaitingThread(WM_APP + 5, EV_RXCHAR);
+    EXPECT_FALSE(ThreadLog::Ended(200));  // it waits for its event
+    ASSERT_TRUE(FakeCommEvent::Fire(EV_RXCHAR));
+    ExpectOnePost(WM_APP + 5);
+}
+
+TEST_F(Notify, CloseWakesTheWaitingThreadAndReleasesEverything) {
+    ReleasedHandles::Install();
+    StartWaitingThread(WM_APP + 6, EV_RXCHAR);
+    EXPECT_NE(SioClosePort(kPort), 0);
+    ExpectOnePost(WM_APP + 6);
+    EXPECT_EQ(threadsStarted, 1);
+    EXPECT_EQ(threadsEnded, 1);
+    EXPECT_EQ(portTable[kPort].notifyThread.load(), nullptr);
+    EXPECT_EQ(closeFailures, 0);
+    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+    EXPECT_EQ(ReleasedHandles::Misuses(), 0);
+}
+
+TEST(NotifySync, PostsAlmostAtOnceAndClosesCleanly) {
+    SysOverride guard;
+    MessageWindow window;
+    InstallFakePort();
+    sys.GetVersion = []() -> DWORD { return 4; };  // version 4.0: synchronous mode
+    ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
+    EXPECT_EQ(SioNotify(kPort, window.hwnd(), WM_APP + 7, EV_RXCHAR), 0);
+    MessageWindow::Post post{};
+    ASSERT_TRUE(window.NextPost(&post, kLong));
+    EXPECT_EQ(post.message, static_cast<UINT>(WM_APP + 7));
+    EXPECT_NE(SioClosePort(kPort), 0);
+    EXPECT_EQ(threadsStarted, threadsEnded);
+    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+}
+
+struct StartFailure {
+    const char* name;
+    bool failCreate;  // else the resume fails
+    int boxes;
+};
+
+void PrintTo(const StartFailure& row, std::ostream* out) { *out << row.name; }
+
+class NotifyStartFailure : public Notify, public ::testing::WithParamInterface<StartFailure> {};
+
+TEST_P(NotifyStartFailure, GivesThreadErrorAndHoldsNoThread) {
+    BoxLog::Install();
+    messageBoxes = GetParam().boxes;
+    if (GetParam().failCreate)
+        sys.CreateThread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                              LPDWORD) -> HANDLE {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        };
+    else
+        sys.ResumeThread = [](HANDLE) -> DWORD { return static_cast<DWORD>(-1); };
+
+    EXPECT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP + 8, EV_RXFLAG), SIO_THREAD);
+    EXPECT_EQ(portTable[kPort].notifyThread.load(), nullptr);
+    EXPECT_EQ(portTable[kPort].notifyWindow.load(), window_.hwnd());
+    EXPECT_EQ(portTable[kPort].notifyMask.load(), static_cast<DWORD>(EV_RXFLAG));
+    EXPECT_EQ(portTable[kPort].notifyMessage.load(), WM_APP + 8);
+    EXPECT_EQ(BoxLog::shown, GetParam().boxes);
+    if (BoxLog::shown) {
+        EXPECT_EQ(BoxLog::text, "Cannot create message thread");
+        EXPECT_EQ(BoxLog::caption, "Info");
+        EXPECT_EQ(BoxLog::style, static_cast<UINT>(MB_TASKMODAL | MB_ICONWARNING));
+    }
+    EXPECT_NE(SioClosePort(kPort), 0);
+    EXPECT_EQ(threadsStarted, 0);
+    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, NotifyStartFailure,
+    ::testing::Values(StartFailure{"CreateThreadWithBox", true, 1},
+                      StartFailure{"CreateThreadWithoutBox", true, 0},
+                      StartFailure{"ResumeThread", false, 1}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A thread whose event wait does not wake: SioClosePort must not release the
+// port's event and device while it still runs.
+struct StuckThread {
+    const char* name;
+    int oldSystem;     // old-Windows mode terminates at once
+    bool refuseEnd;    // TerminateThread fails
+};
+
+void PrintTo(const StuckThread& row, std::ostream* out) { *out << row.name; }
+
+class NotifyStuckThread : public Notify, public ::testing::WithParamInterface<StuckThread> {
+protected:
+    static inline HANDLE wedge = nullptr;
+    static inline HANDLE wedged = nullptr;  // set once the thread sits in its wait
+    static inline int terminations = 0;
+    static inline HANDLE terminated = nullptr;
+    static inline bool refuse = false;
+
+    void WedgeTheEventWait() {
+        wedge = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        wedged = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        refuse = GetParam().refuseEnd;
+        sys.WaitForSingleObject = [](HANDLE handle, DWORD timeout) -> DWORD {
+            if (handle == ioTable[kPort].eventOv.hEvent) {  // deaf to the wake
+                ::SetEvent(wedged);
+                handle = wedge;
+            }
+            return ::WaitForSingleObject(handle, timeout);
+        };
+        sys.TerminateThread = [](HANDLE thread, DWORD code) -> BOOL {
+            ++terminations;
+            terminated = thread;
+            if (refuse) {
+                SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            }
+            return ::TerminateThread(thread, code);
+        };
+    }
+    void TearDown() override {
+        ::SetEvent(wedge);  // a thread that was not terminated may end now
+        ThreadLog::Ended(kLong);
+        Notify::TearDown();
+        ::CloseHandle(wedge);
+        ::CloseHandle(wedged);
+    }
+};
+
+TEST_P(NotifyStuckThread, CloseEndsItBeforeReleasingThePort) {
+    BoxLog::Install();
+    WedgeTheEventWait();
+    StartWaitingThread(WM_APP + 10, EV_RXCHAR);
+    ASSERT_EQ(::WaitForSingleObject(wedged, kLong), WAIT_OBJECT_0);
+    HANDLE thread = ThreadLog::thread;
+    oldWindows = GetParam().oldSystem;
+
+    Stopwatch close;
+    EXPECT_NE(SioClosePort(kPort), 0);
+    double took = close.Milliseconds();
+
+    EXPECT_EQ(terminations, 1);
+    EXPECT_EQ(terminated, thread);
+    if (GetParam().refuseEnd) {
+        EXPECT_EQ(BoxLog::text, "Cannot terminate thread " +
+                                    std::to_string(static_cast<int>(reinterpret_cast<INT_PTR>(thread))));
+        ::SetEvent(wedge);
+        ExpectOnePost(WM_APP + 10);  // it goes on and ends by itself, without its handle
+    } else {
+        ASSERT_TRUE(ThreadLog::Ended(kLong));
+        EXPECT_TRUE(window_.QueueEmpty());
+        EXPECT_EQ(threadsEnded, 0);
+        EXPECT_EQ(BoxLog::shown, 0);
+    }
+    if (!GetParam().oldSystem) {
+        EXPECT_GE(took, 1500.0);  // it was given its time first
+    }
+    EXPECT_EQ(closeFailures, 0);
+    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, NotifyStuckThread,
+                         ::testing::Values(StuckThread{"OldWindowsTerminates", 1, false},
+                                           StuckThread{"OldWindowsTerminateRefused", 1, true},
+                                           StuckThread{"TerminatedAfterTheBound", 0, false}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Long runs: every thread ends, every handle is released once, and nothing
+// uses a handle after its release.
+class NotifyCycles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InstallFakePort();
+        ReleasedHandles::Install();
+    }
+    // One thread whose event fires: its message comes before the close.
+    void EventCycle() {
+        ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
+        long waits = FakeCommEvent::WaitsStarted();
+        ASSERT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP, EV_RXCHAR), 0);
+        ASSERT_TRUE(FakeCommEvent::WaitUntilPending(kLong, waits));
+        ASSERT_TRUE(FakeCommEvent::Fire(EV_RXCHAR));
+        MessageWindow::Post post{};
+        ASSERT_TRUE(window_.NextPost(&post, kLong));
+        ASSERT_NE(SioClosePort(kPort), 0);
+    }
+    // A close right after the notify: the thread may not have reached its wait yet.
+    void CloseCycle() {
+        ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
+        ASSERT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP, EV_RXCHAR), 0);
+        ASSERT_NE(SioClosePort(kPort), 0);
+    }
+    int CollectPosts(int expected) {
+        int posts = 0;
+        MessageWindow::Post post{};
+        while (posts < expected && window_.NextPost(&post, kLong)) ++posts;
+        return posts;
+    }
+    void ExpectNothingLeft(HANDLE probeBefore) {
+        EXPECT_EQ(threadsStarted, threadsEnded);
+        EXPECT_EQ(closeFailures, 0);
+        EXPECT_EQ(HandleCounter::Outstanding(), 0);
+        EXPECT_EQ(ReleasedHandles::Misuses(), 0);
+        EXPECT_EQ(ProbeHandleValue(), probeBefore);
+    }
+
+    static constexpr int kCycles = 1000;
+    SysOverride guard_;
+    MessageWindow window_;
+};
+
+TEST_F(NotifyCycles, NotifyEventCloseAndReopen) {
+    EventCycle();  // the first run creates what the process keeps (locks, queues)
+    HANDLE probe = ProbeHandleValue();
+    Stopwatch run;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        EventCycle();
+        if (HasFatalFailure()) FAIL() << "cycle " << cycle;
+    }
+    printf("figure: %d notify-event-close cycles in %.0f ms\n", kCycles, run.Milliseconds());
+    EXPECT_EQ(threadsEnded, kCycles + 1);
+    ExpectNothingLeft(probe);
+}
+
+TEST_F(NotifyCycles, NotifyAndCloseWithoutEvent) {
+    CloseCycle();
+    ASSERT_EQ(CollectPosts(1), 1);
+    HANDLE probe = ProbeHandleValue();
+    Stopwatch run;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        CloseCycle();
+        if (HasFatalFailure()) FAIL() << "cycle " << cycle;
+        // The close has waited for the thread, or the thread was past its wait and counted.
+        ASSERT_EQ(threadsEnded, cycle + 2) << "cycle " << cycle;
+    }
+    printf("figure: %d notify-close cycles in %.0f ms\n", kCycles, run.Milliseconds());
+    EXPECT_EQ(CollectPosts(kCycles), kCycles);  // each woken thread still posts once
+    ExpectNothingLeft(probe);
+}
+
+// The real line with the system's own event wait, event and close.
+TEST(LineNotify, PeerByteBringsTheMessageAndCloseReleasesAll) {
+    SysOverride guard;
+    HandleCounter::Install();
+    ReleasedHandles::Install();
+    MessageWindow window;
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    ASSERT_EQ(SioOpenPort(kLinePort, 1024, 1024), 0);
+    PurgeComm(portTable[kLinePort].handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
+
+    ASSERT_EQ(SioNotify(kLinePort, window.hwnd(), WM_APP + 11, EV_RXCHAR), 0);
+    ASSERT_TRUE(peer.Write("x", 1));
+    MessageWindow::Post post{};
+    ASSERT_TRUE(window.NextPost(&post, kLong));
+    EXPECT_EQ(post.message, static_cast<UINT>(WM_APP + 11));
+    EXPECT_EQ(post.wParam, static_cast<WPARAM>(kLinePort));
+
+    // A second thread, closed while it waits or just after it ended.
+    ASSERT_EQ(SioNotify(kLinePort, window.hwnd(), WM_APP + 12, EV_RXCHAR), 0);
+    EXPECT_NE(SioClosePort(kLinePort), 0);
+    ASSERT_TRUE(window.NextPost(&post, kLong));
+    EXPECT_EQ(post.message, static_cast<UINT>(WM_APP + 12));
+    EXPECT_EQ(threadsStarted, 2);
+    EXPECT_EQ(threadsEnded, 2);
+    EXPECT_EQ(closeFailures, 0);
+    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+    EXPECT_EQ(ReleasedHandles::Misuses(), 0);
+}

@@ -1,0 +1,359 @@
+// The byte, block and queue calls: port checks and argument checks first,
+// failures and pending writes through fakes in the system-call table, and
+// real transfers both ways over a virtual line in both library modes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "sio.h"
+#include "sio_state.h"
+#include "forbid_call.h"
+#include "sys_override.h"
+#include "transfer_ports.h"
+#include "virtual_line.h"
+
+using namespace sio;
+
+namespace {
+
+const char kFrame[] = "\x01\x05\x02\x00\x00\x00\x00\x10\x18";  // one 9-byte command frame
+
+// What the fakes answer and what they saw; reset by each test.
+struct Fake {
+    static inline DWORD lineErrors;  // reported by the next ClearCommError, then cleared
+    static inline DWORD outQueue;
+    static inline BOOL commOk = TRUE;
+    static inline DWORD writeError;  // 0: the write completes at once
+    static inline DWORD waitResult = WAIT_OBJECT_0;
+    static inline BOOL resultOk;  // what GetOverlappedResult answers
+    static inline int writes;
+    static inline BYTE lastByte;
+    static inline std::string arrived;  // what the fake device hands to the next read
+};
+
+void InstallFakeDevice() {
+    sys.ClearCommError = [](HANDLE, LPDWORD errors, LPCOMSTAT stat) -> BOOL {
+        if (errors) *errors = Fake::lineErrors;
+        Fake::lineErrors = 0;
+        stat->cbInQue = static_cast<DWORD>(Fake::arrived.size());
+        stat->cbOutQue = Fake::outQueue;
+        return Fake::commOk;
+    };
+    sys.WriteFile = [](HANDLE, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) -> BOOL {
+        ++Fake::writes;
+        Fake::lastByte = static_cast<const BYTE*>(data)[count - 1];
+        if (Fake::writeError == 0) {
+            *done = count;
+            return TRUE;
+        }
+        if (ov && Fake::writeError == ERROR_IO_PENDING) ov->Internal = STATUS_PENDING;
+        SetLastError(Fake::writeError);
+        return FALSE;
+    };
+    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD {
+        if (Fake::waitResult == WAIT_OBJECT_0) ioTable[kFakePort].writeOv.Internal = 0;  // completed
+        return Fake::waitResult;
+    };
+    sys.ReadFile = [](HANDLE, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED) -> BOOL {
+        DWORD n = static_cast<DWORD>(std::min<size_t>(Fake::arrived.size(), size));
+        Fake::arrived.copy(static_cast<char*>(buffer), n);
+        Fake::arrived.erase(0, n);
+        *done = n;
+        return TRUE;
+    };
+}
+
+// Every public call of this unit, with harmless arguments.
+int (*const kCalls[])(int) = {
+    [](int p) { return SioPutByte(p, 'x'); },
+    [](int p) { return SioWriteBlock(p, kFrame, 0); },
+    [](int p) { return SioGetByte(p); },
+    [](int p) { return SioReadBlock(p, nullptr, 0); },
+    [](int p) { return SioUngetByte(p, 'x'); },
+    [](int p) { return SioFlushRx(p); },
+    [](int p) { return SioFlushTx(p); },
+    [](int p) { return SioRxCount(p); },
+    [](int p) { return SioTxCount(p); },
+    [](int p) { return SioLineErrors(p, -1); },
+};
+
+}  // namespace
+
+TEST(TransferChecks, PortChecksComeBeforeEverything) {
+    LibraryInit();
+    for (auto call : kCalls) {
+        EXPECT_EQ(call(256), IE_BADID);
+        EXPECT_EQ(call(-2), IE_BADID);
+        EXPECT_EQ(call(kFakePort), IE_NOPEN);  // also for a count or size of 0
+    }
+}
+
+TEST(TransferChecks, BadBufferOrLengthTouchesNothing) {
+    OpenFakePort(false);
+    SysOverride guard;
+    Forbid(sys.ClearCommError);
+    Forbid(sys.WriteFile);
+    Forbid(sys.ReadFile);
+    SioUngetByte(kFakePort, 0x41);
+    char buffer[4] = {0x55};
+    for (int length : {0, -1, -5}) {
+        EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, length), SIO_RANGE);
+        EXPECT_EQ(SioReadBlock(kFakePort, buffer, length), SIO_RANGE);
+    }
+    EXPECT_EQ(SioWriteBlock(kFakePort, nullptr, 9), SIO_RANGE);
+    EXPECT_EQ(SioReadBlock(kFakePort, nullptr, 4), SIO_RANGE);
+    EXPECT_EQ(buffer[0], 0x55);
+    EXPECT_EQ(portTable[kFakePort].pushback, 0x41);
+}
+
+class TransferModes : public ::testing::TestWithParam<bool> {};
+
+TEST_P(TransferModes, BothModesGiveTheSameResults) {
+    OpenFakePort(GetParam());
+    SysOverride guard;
+    InstallFakeDevice();
+    Forbid(sys.CancelIoEx);  // a read that completes at once is never ended
+    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), 9);
+    EXPECT_EQ(SioPutByte(kFakePort, 0x1FF), 1);
+    EXPECT_EQ(Fake::lastByte, 0xFF);
+    Fake::arrived = "\xC1";
+    portTable[kFakePort].dataMask = 0x7F;  // 7 data bits
+    EXPECT_EQ(SioGetByte(kFakePort), 0x41);
+    char buffer[4] = {0x55};
+    EXPECT_EQ(SioReadBlock(kFakePort, buffer, 4), 0);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(SioGetByte(kFakePort), SIO_NO_DATA);
+}
+
+INSTANTIATE_TEST_SUITE_P(SyncAndOverlapped, TransferModes, ::testing::Bool(), ModeName);
+
+struct WriteFailure {
+    const char* name;
+    DWORD writeError;
+    DWORD waitResult;
+    BOOL resultOk;
+    int putByte;
+    int writeBlock;
+};
+
+void PrintTo(const WriteFailure& c, std::ostream* os) { *os << c.name; }
+
+class TransferWriteFailures : public ::testing::TestWithParam<WriteFailure> {};
+
+TEST_P(TransferWriteFailures, EachStepsFailureHasItsAnswer) {
+    OpenFakePort(false);
+    SysOverride guard;
+    InstallFakeDevice();
+    Fake::writeError = GetParam().writeError;
+    Fake::waitResult = GetParam().waitResult;
+    Fake::resultOk = GetParam().resultOk;
+    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD n, BOOL) -> BOOL {
+        *n = 0;
+        return Fake::resultOk;
+    };
+    EXPECT_EQ(SioPutByte(kFakePort, 'x'), GetParam().putByte);
+    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), GetParam().writeBlock);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, TransferWriteFailures,
+    ::testing::Values(WriteFailure{"Start", ERROR_ACCESS_DENIED, WAIT_OBJECT_0, TRUE, SIO_IO_FAILED,
+                                   SIO_IO_FAILED},
+                      WriteFailure{"Wait", ERROR_IO_PENDING, WAIT_FAILED, TRUE, SIO_NO_DATA, 0},
+                      WriteFailure{"Result", ERROR_IO_PENDING, WAIT_OBJECT_0, FALSE, 1, 0}),
+    ParamName<WriteFailure>);
+
+TEST(TransferReadFailure, ReadThatCannotStart) {
+    OpenFakePort(false);
+    SysOverride guard;
+    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    };
+    char buffer[4];
+    EXPECT_EQ(SioReadBlock(kFakePort, buffer, 4), SIO_IO_FAILED);
+    EXPECT_EQ(SioGetByte(kFakePort), SIO_IO_FAILED);
+}
+
+TEST(TransferNoWait, PendingWriteRefusesTheNextUntilItCompletes) {
+    OpenFakePort(false);
+    SysOverride guard;
+    InstallFakeDevice();
+    sys.WaitForSingleObject = ::WaitForSingleObject;  // the real events of the fake port
+    portTable[kFakePort].noWait = 1;
+    Fake::writeError = ERROR_IO_PENDING;
+    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), 1);
+    EXPECT_EQ(SioTxCount(kFakePort), 0);  // nothing counted while it runs
+    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), SIO_NO_DATA);
+    EXPECT_EQ(SioPutByte(kFakePort, 'x'), SIO_NO_DATA);
+    EXPECT_EQ(Fake::writes, 1);
+
+    ioTable[kFakePort].writeOv.Internal = 0;  // the system completes it
+    SetEvent(ioTable[kFakePort].writeOv.hEvent);
+    Fake::writeError = 0;
+    Fake::outQueue = 5;
+    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), 1);
+    EXPECT_EQ(Fake::writes, 2);
+    EXPECT_EQ(SioTxCount(kFakePort), 9 + 5);
+    portTable[kFakePort].noWait = 0;
+    EXPECT_EQ(SioTxCount(kFakePort), 5);
+    Fake::outQueue = 0x80000000u;  // negative as a signed count
+    EXPECT_EQ(SioTxCount(kFakePort), 0);
+}
+
+TEST(TransferQueues, LineErrorsAreReportedOnceAndCountsFallBackTo0) {
+    OpenFakePort(false);
+    SysOverride guard;
+    InstallFakeDevice();
+    EXPECT_EQ(SioLineErrors(kFakePort, 0), 0);
+    Fake::lineErrors = CE_FRAME;
+    EXPECT_EQ(SioLineErrors(kFakePort, CE_FRAME), CE_FRAME);
+    EXPECT_EQ(SioLineErrors(kFakePort, CE_FRAME), 0);
+    Fake::lineErrors = CE_FRAME;
+    char buffer[4];
+    SioReadBlock(kFakePort, buffer, 4);  // its status query clears the error too
+    EXPECT_EQ(SioLineErrors(kFakePort, -1), 0);
+    Fake::arrived = "abc";
+    EXPECT_EQ(SioRxCount(kFakePort), 3);
+    Fake::commOk = FALSE;
+    EXPECT_EQ(SioLineErrors(kFakePort, -1), -1);
+    EXPECT_EQ(SioRxCount(kFakePort), 0);
+    EXPECT_EQ(SioTxCount(kFakePort), 0);
+}
+
+class LineTransferModes : public ::testing::TestWithParam<bool> {};
+
+TEST_P(LineTransferModes, NineByteFrameBothWays) {
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    ASSERT_TRUE(OpenLibrarySide(GetParam()));
+    EXPECT_EQ(SioWriteBlock(kLinePort, kFrame, 9), 9);
+    EXPECT_EQ(peer.Read(9, 2000), std::string(kFrame, 9));
+    ASSERT_TRUE(peer.Write(kFrame, 9));
+    EXPECT_EQ(ReadBlocks(kLinePort, 9, 2000), std::string(kFrame, 9));
+}
+
+TEST_P(LineTransferModes, EmptyQueueGivesNothingAtOnce) {
+    ASSERT_TRUE(OpenLibrarySide(GetParam()));
+    char buffer[1024];
+    buffer[0] = 0x55;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(SioReadBlock(kLinePort, buffer, 1023), 0);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(SioGetByte(kLinePort), SIO_NO_DATA);
+    EXPECT_LT(GetTickCount() - start, 1000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, LineTransferModes, ::testing::Bool(), ModeName);
+
+class LineTransferBulk : public ::testing::TestWithParam<std::tuple<bool, size_t>> {};
+
+TEST_P(LineTransferBulk, PatternArrivesCompleteAndInOrderBothWays) {
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    ASSERT_TRUE(OpenLibrarySide(std::get<0>(GetParam())));
+    const std::string data = Pattern(std::get<1>(GetParam()));
+    const int size = static_cast<int>(data.size());
+    std::string received;
+    std::thread reader([&] { received = peer.Read(static_cast<DWORD>(size), 20000); });
+    EXPECT_EQ(SioWriteBlock(kLinePort, data.data(), size), size);
+    reader.join();
+    EXPECT_TRUE(received == data) << received.size() << " of " << size;
+
+    std::thread writer([&] { peer.Write(data); });
+    received = ReadBlocks(kLinePort, data.size(), 20000);
+    writer.join();
+    EXPECT_TRUE(received == data) << received.size() << " of " << size;
+}
+
+INSTANTIATE_TEST_SUITE_P(Line, LineTransferBulk,
+                         ::testing::Combine(::testing::Bool(), ::testing::Values(64 * 1024, 1024 * 1024)),
+                         [](const auto& bulk) {
+                             return std::string(std::get<0>(bulk.param) ? "Sync" : "Overlapped") +
+                                    std::to_string(std::get<1>(bulk.param) / 1024) + "K";
+                         });
+
+TEST(LineTransfer, ByteArrivingWhileAReadIsEndedIsNeverLost) {
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    ASSERT_TRUE(OpenLibrarySide(false));
+    const std::string data = Pattern(300);
+    // One byte at a time, spaced unevenly, so bytes land in every phase of a read.
+    std::thread writer([&] {
+        LARGE_INTEGER frequency, now, until;
+        QueryPerformanceFrequency(&frequency);
+        for (size_t i = 0; i < data.size(); ++i) {
+            peer.Write(&data[i], 1);
+            QueryPerformanceCounter(&until);
+            until.QuadPart += frequency.QuadPart * static_cast<LONGLONG>((i * 37) % 900) / 1000000;
+            do QueryPerformanceCounter(&now);
+            while (now.QuadPart < until.QuadPart);
+        }
+    });
+    std::string received;
+    char buffer[16];
+    DWORD start = GetTickCount();
+    for (int turn = 0; received.size() < data.size() && GetTickCount() - start < 10000; ++turn) {
+        if (turn % 2) {
+            int got = SioReadBlock(kLinePort, buffer, sizeof buffer);
+            if (got > 0) received.append(buffer, static_cast<size_t>(got));
+        } else {
+            int byte = SioGetByte(kLinePort);
+            if (byte >= 0) received += static_cast<char>(byte);
+        }
+    }
+    writer.join();
+    EXPECT_TRUE(received == data) << received.size() << " of " << data.size();
+}
+
+TEST(LineTransfer, PushedBackByteComesFirstAndIsNotCounted) {
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    ASSERT_TRUE(OpenLibrarySide(false));
+    ASSERT_TRUE(peer.Write("B\xC3\x44"));
+    ASSERT_TRUE(WaitForQueued(portTable[kLinePort].handle, 3, 2000));
+    portTable[kLinePort].dataMask = 0x7F;  // 7 data bits
+    EXPECT_EQ(SioUngetByte(kLinePort, 0x141), 0);
+    EXPECT_EQ(SioRxCount(kLinePort), 3);  // the pushed-back byte is not in the queue
+    EXPECT_EQ(SioGetByte(kLinePort), 0x41);
+    EXPECT_EQ(SioGetByte(kLinePort), 'B');
+    SioUngetByte(kLinePort, 0xC1);
+    EXPECT_EQ(SioGetByte(kLinePort), 0xC1);  // pushed back bytes are not masked
+    EXPECT_EQ(SioGetByte(kLinePort), 0x43);  // received ones are
+    char buffer[8] = {};
+    SioUngetByte(kLinePort, 0x41);
+    EXPECT_EQ(SioReadBlock(kLinePort, buffer, sizeof buffer), 1);
+    EXPECT_EQ(buffer[0], 0x41);
+    SioUngetByte(kLinePort, 0x41);
+    SioUngetByte(kLinePort, 0);  // clears it
+    EXPECT_EQ(SioReadBlock(kLinePort, buffer, sizeof buffer), 1);
+    EXPECT_EQ(buffer[0], 0x44);
+    SioUngetByte(kLinePort, 0x41);
+    SioFlushTx(kLinePort);
+    EXPECT_EQ(portTable[kLinePort].pushback, 0x41);
+    SioFlushRx(kLinePort);
+    EXPECT_EQ(SioGetByte(kLinePort), SIO_NO_DATA);
+}
+
+TEST(LineTransfer, NoWaitWriteStaysPendingUntilThePeerReads) {
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    ASSERT_TRUE(OpenLibrarySide(false));
+    portTable[kLinePort].noWait = 1;
+    const std::string data = Pattern(64 * 1024);
+    EXPECT_EQ(SioWriteBlock(kLinePort, data.data(), static_cast<int>(data.size())), 1);
+    EXPECT_EQ(SioWriteBlock(kLinePort, kFrame, 9), SIO_NO_DATA);
+    EXPECT_EQ(SioPutByte(kLinePort, 'x'), SIO_NO_DATA);
+    EXPECT_EQ(SioTxCount(kLinePort), 0);
+    char buffer[16];
+    EXPECT_EQ(SioReadBlock(kLinePort, buffer, sizeof buffer), 0);  // ends the read, not the write
+
+    EXPECT_TRUE(peer.Read(static_cast<DWORD>(data.size()), 5000) == data);
+    int accepted = SIO_NO_DATA;
+    DWORD start = GetTickCount();
+    while (accepted == SIO_NO_DATA && GetTickCount() - start < 5000)
+        accepted = SioWriteBlock(kLinePort, kFrame, 9);
+    EXPECT_EQ(accepted, 1);
+    EXPECT_EQ(peer.Read(9, 2000), std::string(kFrame, 9));
+}
