@@ -122,7 +122,7 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     std::remove(eeprom.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, LineHomeTools, ::testing::Values(1, 2));
+INSTANTIATE_TEST_SUITE_P(LineOptions, LineHomeTools, ::testing::Values(1, 2));
 
 std::vector<uint8_t> Frame(uint8_t command, uint8_t type, uint8_t bank, int32_t value) {
     std::vector<uint8_t> frame(kFrameSize);
