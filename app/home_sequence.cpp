@@ -1,6 +1,6 @@
 // The home configuration sequences: six frames 100 ms apart, then the banner
 // and a 2.5 s wait while the controller stores the settings. Only the sixth
-// write is checked: it is the one that tells whether the port took anything.
+// write's result is looked at; a port that is not open fails it as well.
 #include "home_sequence.h"
 
 #include <windows.h>

@@ -20,6 +20,17 @@ void WriteValue(int32_t value, uint8_t* bytes) {
     bytes[3] = static_cast<uint8_t>(bits);
 }
 
+// Commands and replies share one layout: four header bytes, the value MSB
+// first, the checksum.
+void Pack(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, int32_t value, uint8_t* frame) {
+    frame[0] = b0;
+    frame[1] = b1;
+    frame[2] = b2;
+    frame[3] = b3;
+    WriteValue(value, frame + 4);
+    frame[8] = Checksum(frame);
+}
+
 struct NamedCode {
     int code;
     const char* text;
@@ -74,21 +85,11 @@ ReplyFrame DecodeReply(const uint8_t* frame) {
 }
 
 void EncodeCommand(const CommandFrame& fields, uint8_t* frame) {
-    frame[0] = fields.module;
-    frame[1] = fields.command;
-    frame[2] = fields.type;
-    frame[3] = fields.bank;
-    WriteValue(fields.value, frame + 4);
-    frame[8] = Checksum(frame);
+    Pack(fields.module, fields.command, fields.type, fields.bank, fields.value, frame);
 }
 
 void EncodeReply(const ReplyFrame& fields, uint8_t* frame) {
-    frame[0] = fields.replyAddress;
-    frame[1] = fields.module;
-    frame[2] = fields.status;
-    frame[3] = fields.command;
-    WriteValue(fields.value, frame + 4);
-    frame[8] = Checksum(frame);
+    Pack(fields.replyAddress, fields.module, fields.status, fields.command, fields.value, frame);
 }
 
 const char* StatusMeaning(int status) { return Lookup(kStatusTexts, status, "unknown status"); }
