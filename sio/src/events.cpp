@@ -12,9 +12,7 @@ namespace sio {
 
 int WaitPortEvent(int port, DWORD mask, DWORD timeout, const std::atomic<bool>* stop) {
     portTable[port].notifyMask = mask;
-    PortIo& io = ioTable[port];
-    io.eventMask = mask;
-    if (StartEventWait(port, &io.eventMask) == SIO_IO_FAILED) return SIO_IO_FAILED;
+    if (StartEventWait(port, mask) == SIO_IO_FAILED) return SIO_IO_FAILED;
     // Checked after the start, whose ResetEvent would have undone an earlier wake.
     if (stop && stop->load()) return SIO_DONE;
     return AwaitEventWait(port, timeout);

@@ -124,15 +124,15 @@ DWORD FinishWrite(int port) {
 
 int GetWriteStatus(int port) { return ioTable[port].writeStatus; }
 
-int StartEventWait(int port, DWORD* maskStorage) {
+int StartEventWait(int port, DWORD mask) {
     if (syncMode) return SIO_DONE;
     PortIo& io = ioTable[port];
-    if (!sys.SetCommMask(io.handle, *maskStorage)) {
+    if (!sys.SetCommMask(io.handle, mask)) {
         io.eventStatus = SIO_IO_FAILED;
         return SIO_IO_FAILED;
     }
     sys.ResetEvent(io.eventOv.hEvent);
-    io.eventStatus = StatusAfterStart(sys.WaitCommEvent(io.handle, maskStorage, &io.eventOv));
+    io.eventStatus = StatusAfterStart(sys.WaitCommEvent(io.handle, &io.eventMask, &io.eventOv));
     return io.eventStatus;
 }
 

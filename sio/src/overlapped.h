@@ -16,9 +16,11 @@ int AwaitWrite(int port, DWORD timeout);
 DWORD FinishRead(int port);
 DWORD FinishWrite(int port);
 int GetWriteStatus(int port);
-// The mask storage holds the events to wait for and receives those that
-// occurred; it must outlive the wait (use the port's PortIo::eventMask).
-int StartEventWait(int port, DWORD* maskStorage);
+// Sets the events to wait for and starts the wait; the system reports the
+// events that occurred into the port's PortIo::eventMask, which outlives a
+// wait that ended by time-out. The mask is taken by value so that an earlier
+// wait completing meanwhile cannot change what is asked for.
+int StartEventWait(int port, DWORD mask);
 int AwaitEventWait(int port, DWORD timeout);
 
 // Waits for a started read only as long as it takes to collect what has

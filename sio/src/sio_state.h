@@ -71,7 +71,7 @@ struct PortIo {
     // that started an operation has returned: it lives as long as the port.
     BYTE byteOut;      // the byte of SioPutByte
     BYTE byteIn;       // the byte of SioGetByte
-    DWORD eventMask;   // events to wait for, then the events that occurred
+    DWORD eventMask;   // the events that occurred, written by the system when a wait ends
 };
 
 extern PortEntry portTable[kPortCount];

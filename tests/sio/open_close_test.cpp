@@ -162,6 +162,8 @@ struct FailureCase {
     const char* name;
 };
 
+void PrintTo(const FailureCase& step, std::ostream* out) { *out << step.name; }
+
 class OpenCloseFailureExit : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(OpenCloseFailureExit, LeavesTheSlotClosedAndHoldsNothing) {
@@ -355,11 +357,25 @@ TEST(OpenClose, OldWindowsCloseTerminatesARunningNotificationThread) {
         shown = text;
         return IDOK;
     };
-    portTable[0].notifyThread = reinterpret_cast<HANDLE>(0x1234);
+    // A real handle stands in for the thread: the close owns it and closes it.
+    static HANDLE thread;
+    static int threadCloses;
+    static decltype(sys.CloseHandle) realClose;
+    thread = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    realClose = sys.CloseHandle;
+    sys.CloseHandle = [](HANDLE handle) -> BOOL {
+        if (handle == thread) ++threadCloses;
+        return realClose(handle);
+    };
+    portTable[0].notifyThread = thread;
     EXPECT_NE(SioClosePort(0), 0);
     EXPECT_EQ(terminated, 1);
-    EXPECT_EQ(shown, "Cannot terminate thread 4660");
+    char expected[64];
+    snprintf(expected, sizeof expected, "Cannot terminate thread %d",
+             static_cast<int>(reinterpret_cast<INT_PTR>(thread)));
+    EXPECT_EQ(shown, expected);
     EXPECT_EQ(portTable[0].notifyThread, nullptr);
+    EXPECT_EQ(threadCloses, 1);
 }
 
 // ---- On a virtual line ---------------------------------------------------

@@ -1,0 +1,88 @@
+// The home configuration sequences: six frames 100 ms apart, then the banner
+// and a 2.5 s wait while the controller stores the settings. Only the sixth
+// write's result is looked at; a port that is not open fails it as well.
+#include "home_sequence.h"
+
+#include <windows.h>
+
+#include "error_text.h"
+#include "sio.h"
+#include "text_screen.h"
+
+namespace {
+
+constexpr unsigned kFramePauseMs = 100;
+constexpr unsigned kStoreWaitMs = 2500;
+
+constexpr char kHeader[] = "\nSending commnad...";
+constexpr char kBlank[] = " ";
+constexpr char kVersionTag[] = "v3-1";
+constexpr char kBannerRule[] = "========================================================";
+constexpr char kStopLine[] = "STOP, wait until it says 'Done' before continuing";
+constexpr char kWaitingLine[] = "Waiting 2.5 seconds";
+
+// What differs between the two options besides the first frame. Both put 16
+// blank lines and the version tag between the header and the banner rule.
+struct OptionTexts {
+    int blanksBeforeTag;
+    int blanksAfterTag;
+    const char* sentLine;
+    const char* doneLine;
+};
+
+constexpr OptionTexts kOption1Texts = {
+    13, 2, "  ->> \"Home Option 1 (default)\" configuration command was sent",
+    "DONE, command reply (if any) follows: "};
+constexpr OptionTexts kOption2Texts = {14, 1,
+                                       "  ->> \"Home Option 2\" configuration command was sent",
+                                       "DONE, command reply (if any) follows:"};
+
+void WriteBlanks(const HomeSequenceIo& io, int count) {
+    for (int i = 0; i < count; ++i) io.writeLine(kBlank);
+}
+
+// Frames 1 to 5 are not checked; the result of frame 6 is returned.
+int SendFrames(const HomeSequence& sequence, int port, const HomeSequenceIo& io) {
+    for (int i = 0; i < kFramesPerSequence - 1; ++i) {
+        io.writeBlock(port, sequence.frames[i], kFrameSize);
+        io.sleep(kFramePauseMs);
+    }
+    return io.writeBlock(port, sequence.frames[kFramesPerSequence - 1], kFrameSize);
+}
+
+void WriteWaitBanner(const OptionTexts& texts, const HomeSequenceIo& io) {
+    WriteBlanks(io, texts.blanksBeforeTag);
+    io.writeLine(kVersionTag);
+    WriteBlanks(io, texts.blanksAfterTag);
+    io.writeLine(kBannerRule);
+    io.writeLine(texts.sentLine);
+    io.writeLine(kBlank);
+    io.writeLine(kStopLine);
+    io.writeLine(kBlank);
+    io.writeLine(kWaitingLine);
+    io.writeLine(kBlank);
+}
+
+void SleepMs(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+}  // namespace
+
+HomeSequenceIo ProductHomeIo() { return {TextScreen::WriteLine, SleepMs, SioWriteBlock}; }
+
+void RunHomeSequence(int option, int port, const HomeSequenceIo& io) {
+    if (option != 1 && option != 2) return;
+    const HomeSequence& sequence = option == 1 ? kHomeOption1 : kHomeOption2;
+    const OptionTexts& texts = option == 1 ? kOption1Texts : kOption2Texts;
+
+    io.writeLine(kHeader);
+    io.writeLine(kBlank);
+    int lastResult = SendFrames(sequence, port, io);
+    if (lastResult < 0) {
+        io.writeLine(ErrorText(lastResult));
+        return;
+    }
+    WriteWaitBanner(texts, io);
+    io.sleep(kStoreWaitMs);
+    io.writeLine(texts.doneLine);
+    io.writeLine(kBlank);
+}

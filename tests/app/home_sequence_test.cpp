@@ -1,0 +1,150 @@
+// The home sequences against a recording port: the frames' bytes, the exact
+// order of lines, writes and pauses for both options, and what a failing
+// last frame or a port that is not open leaves on the screen.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "home_sequence.h"
+#include "sio.h"
+#include "text_screen.h"
+
+namespace {
+
+struct FrameCase {
+    const char* name;
+    const char* frame;
+    std::vector<int> bytes;
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
+
+class HomeFrames : public ::testing::TestWithParam<FrameCase> {};
+
+TEST_P(HomeFrames, BytesAndChecksum) {
+    const char* frame = GetParam().frame;
+    std::vector<int> bytes(frame, frame + kFrameSize);
+    EXPECT_EQ(bytes, GetParam().bytes);
+    int sum = 0;
+    for (int i = 0; i < kFrameSize - 1; ++i) sum += static_cast<unsigned char>(frame[i]);
+    EXPECT_EQ(sum % 256, static_cast<unsigned char>(frame[kFrameSize - 1]));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HomeFrames,
+                         ::testing::Values(FrameCase{"F1a", F1a, {1, 9, 3, 2, 0, 0, 0, 0, 15}},
+                                           FrameCase{"F1b", F1b, {1, 9, 3, 2, 0, 0, 0, 1, 16}},
+                                           FrameCase{"F2", F2, {1, 11, 3, 2, 0, 0, 0, 0, 17}},
+                                           FrameCase{"F3", F3, {1, 9, 10, 2, 0, 0, 0, 0, 22}},
+                                           FrameCase{"F4", F4, {1, 11, 10, 2, 0, 0, 0, 0, 24}},
+                                           FrameCase{"F5", F5, {1, 9, 77, 0, 0, 0, 0, 1, 88}},
+                                           FrameCase{"F6", F6, {1, 11, 77, 0, 0, 0, 0, 0, 89}}),
+                         [](const ::testing::TestParamInfo<FrameCase>& param) {
+                             return param.param.name;
+                         });
+
+// Everything the sequence did, in order: "line <text>", "sleep <ms>" and
+// "write <port> <frame name>", plus the bytes written.
+struct Recorder {
+    static inline std::vector<std::string> trace;
+    static inline std::string bytes;
+    static inline int writes = 0;
+    static inline int sixthResult = kFrameSize;
+    static inline int everyResult = 0;  // nonzero: every write returns it
+
+    static std::string FrameName(const char* data) {
+        const char* frames[] = {F1a, F1b, F2, F3, F4, F5, F6};
+        const char* names[] = {"F1a", "F1b", "F2", "F3", "F4", "F5", "F6"};
+        for (int i = 0; i < 7; ++i)
+            if (data == frames[i]) return names[i];
+        return "?";
+    }
+    static HomeSequenceIo Io() {
+        return {[](const char* text) { trace.push_back(std::string("line ") + text); },
+                [](unsigned ms) { trace.push_back("sleep " + std::to_string(ms)); },
+                [](int port, const char* data, int count) {
+                    trace.push_back("write " + std::to_string(port) + " " + FrameName(data));
+                    bytes.append(data, static_cast<size_t>(count));
+                    if (everyResult != 0) return everyResult;
+                    return ++writes == 6 ? sixthResult : count;
+                }};
+    }
+};
+
+std::vector<std::string> Blanks(int count) { return std::vector<std::string>(count, "line  "); }
+
+std::vector<std::string> ExpectedTrace(int option) {
+    std::vector<std::string> trace = {"line \nSending commnad...", "line  "};
+    const char* first = option == 1 ? "F1a" : "F1b";
+    for (const char* frame : {first, "F2", "F3", "F4", "F5"}) {
+        trace.push_back(std::string("write 2 ") + frame);
+        trace.push_back("sleep 100");
+    }
+    trace.push_back("write 2 F6");
+    auto append = [&trace](const std::vector<std::string>& more) {
+        trace.insert(trace.end(), more.begin(), more.end());
+    };
+    append(Blanks(option == 1 ? 13 : 14));
+    trace.push_back("line v3-1");
+    append(Blanks(option == 1 ? 2 : 1));
+    append({"line ========================================================",
+            option == 1 ? "line   ->> \"Home Option 1 (default)\" configuration command was sent"
+                        : "line   ->> \"Home Option 2\" configuration command was sent",
+            "line  ", "line STOP, wait until it says 'Done' before continuing", "line  ",
+            "line Waiting 2.5 seconds", "line  ", "sleep 2500",
+            option == 1 ? "line DONE, command reply (if any) follows: "
+                        : "line DONE, command reply (if any) follows:",
+            "line  "});
+    return trace;
+}
+
+class HomeSequenceRun : public ::testing::TestWithParam<int> {};
+
+TEST_P(HomeSequenceRun, LinesWritesAndPausesInOrder) {
+    RunHomeSequence(GetParam(), 2, Recorder::Io());
+    EXPECT_EQ(Recorder::trace, ExpectedTrace(GetParam()));
+    std::string expected(GetParam() == 1 ? F1a : F1b, kFrameSize);
+    for (const char* frame : {F2, F3, F4, F5, F6}) expected.append(frame, kFrameSize);
+    EXPECT_EQ(Recorder::bytes, expected);  // 54 bytes
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, HomeSequenceRun, ::testing::Values(1, 2));
+
+TEST(HomeSequence, SixthFrameWritingNothingStillCountsAsSent) {
+    Recorder::sixthResult = 0;
+    RunHomeSequence(1, 2, Recorder::Io());
+    EXPECT_EQ(Recorder::trace, ExpectedTrace(1));
+}
+
+std::vector<std::string> EntriesStartingWith(const std::string& prefix) {
+    std::vector<std::string> entries;
+    for (const std::string& entry : Recorder::trace)
+        if (entry.rfind(prefix, 0) == 0) entries.push_back(entry.substr(prefix.size()));
+    return entries;
+}
+
+TEST(HomeSequence, FailingSixthFrameWritesOnlyItsErrorText) {
+    Recorder::sixthResult = SIO_IO_FAILED;
+    RunHomeSequence(2, 2, Recorder::Io());
+    EXPECT_EQ(EntriesStartingWith("line "),
+              (std::vector<std::string>{"\nSending commnad...", " ", "\n\nUnknown code -13\n"}));
+    EXPECT_EQ(EntriesStartingWith("sleep "), std::vector<std::string>(5, "100"));
+}
+
+TEST(HomeSequence, OffLineShowsHeaderBlankAndNotOpenTextOnly) {
+    Recorder::everyResult = IE_NOPEN;
+    RunHomeSequence(1, 2, Recorder::Io());
+    EXPECT_EQ(
+        EntriesStartingWith("line "),
+        (std::vector<std::string>{"\nSending commnad...", " ", "\n\nCannot open COM port\n"}));
+    EXPECT_EQ(EntriesStartingWith("sleep "), std::vector<std::string>(5, "100"));
+    EXPECT_EQ(Recorder::bytes.size(), 54u);  // all six frames were still tried
+}
+
+TEST(HomeSequence, OtherOptionsDoNothing) {
+    for (int option : {0, 3, -1}) RunHomeSequence(option, 2, Recorder::Io());
+    EXPECT_TRUE(Recorder::trace.empty());
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// vantoro-home's command line, the decoded reply lines and the --verify
+// verdict.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "home_options.h"
+#include "reply_report.h"
+#include "tmcl_frame.h"
+
+namespace {
+
+struct HomeArgsCase {
+    const char* name;
+    std::vector<const char*> args;
+    bool ok;
+    const char* error;  // start of the message for a usage error
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const HomeArgsCase& c, std::ostream* os) { *os << c.name; }
+
+class HomeOptions : public ::testing::TestWithParam<HomeArgsCase> {};
+
+TEST_P(HomeOptions, Parse) {
+    std::vector<char*> argv = {const_cast<char*>("vantoro-home")};
+    for (const char* arg : GetParam().args) argv.push_back(const_cast<char*>(arg));
+    home::Options options;
+    std::string error;
+    EXPECT_EQ(home::ParseOptions(static_cast<int>(argv.size()), argv.data(), options, error),
+              GetParam().ok);
+    EXPECT_EQ(error.rfind(GetParam().error, 0), 0u) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HomeOptions,
+    ::testing::Values(
+        HomeArgsCase{"EverySetting",
+                     {"--option", "2", "--port", "COM256", "--wait", "0", "--verify"},
+                     true,
+                     ""},
+        HomeArgsCase{"ListAlone", {"--list"}, true, ""},
+        HomeArgsCase{"Option3", {"--port", "COM3", "--option", "3"}, false, "bad option \"3\""},
+        HomeArgsCase{"NoOption", {"--port", "COM3"}, false, "--option is required"},
+        HomeArgsCase{"PortWithoutCom", {"--port", "3", "--option", "1"}, false, "bad port"},
+        HomeArgsCase{"NegativeWait",
+                     {"--port", "COM3", "--option", "1", "--wait", "-1"},
+                     false,
+                     "bad wait"}),
+    [](const ::testing::TestParamInfo<HomeArgsCase>& param) { return param.param.name; });
+
+TEST(HomeOptions, ValuesAndDefaultWait) {
+    const char* args[] = {"vantoro-home", "--port", "COM3", "--option", "2"};
+    home::Options options;
+    std::string error;
+    ASSERT_TRUE(home::ParseOptions(5, const_cast<char**>(args), options, error));
+    EXPECT_EQ(options.port, 2);
+    EXPECT_EQ(options.option, 2);
+    EXPECT_EQ(options.waitMs, home::kDefaultWaitMs);
+    EXPECT_FALSE(options.verify);
+}
+
+// The replies a controller gives to the six frames of a sequence.
+std::vector<uint8_t> RepliesTo(const HomeSequence& sequence) {
+    std::vector<uint8_t> bytes;
+    for (const char* frame : sequence.frames) {
+        uint8_t reply[tmcl::kFrameSize];
+        tmcl::EncodeReply({tmcl::kReplyAddress, tmcl::kModuleAddress, tmcl::kStatusSuccess,
+                           static_cast<uint8_t>(frame[1]), frame[7], 0},
+                          reply);
+        bytes.insert(bytes.end(), reply, reply + tmcl::kFrameSize);
+    }
+    return bytes;
+}
+
+TEST(HomeReplies, ReportDecodesRepliesAndShowsOtherBytesInHex) {
+    std::vector<uint8_t> bytes = RepliesTo(kHomeOption1);
+    bytes.resize(2 * tmcl::kFrameSize);
+    bytes.push_back(0x7E);
+    std::vector<std::string> lines = home::ReportLines(bytes);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "received 19 byte(s):");
+    EXPECT_EQ(
+        lines[1],
+        "reply 1: 02 01 64 09 00 00 00 00 70 | reply address 2, module 1, status 100 (success), "
+        "command 9 (set global parameter), value 0, checksum ok");
+    EXPECT_EQ(lines[2].rfind("reply 2: 02 01 64 0B", 0), 0u);
+    EXPECT_EQ(lines[3], "unframed bytes: 7E");
+    EXPECT_EQ(home::ReportLines({}), std::vector<std::string>{"no reply received"});
+}
+
+TEST(HomeReplies, VerifyWantsSixSuccessRepliesToTheSentCommands) {
+    std::string failure;
+    EXPECT_TRUE(home::VerifyReplies(RepliesTo(kHomeOption2), kHomeOption2, failure)) << failure;
+
+    std::vector<uint8_t> shortOne = RepliesTo(kHomeOption1);
+    shortOne.resize(5 * tmcl::kFrameSize);
+    EXPECT_FALSE(home::VerifyReplies(shortOne, kHomeOption1, failure));
+    EXPECT_EQ(failure, "expected 6 replies (54 bytes), got 45 bytes");
+
+    std::vector<uint8_t> failed = RepliesTo(kHomeOption1);
+    failed[3 * tmcl::kFrameSize + 2] = tmcl::kStatusWrongChecksum;
+    failed[3 * tmcl::kFrameSize + 8] = tmcl::Checksum(&failed[3 * tmcl::kFrameSize]);
+    EXPECT_FALSE(home::VerifyReplies(failed, kHomeOption1, failure));
+    EXPECT_EQ(failure, "reply 4 has status 1 (wrong checksum)");
+
+    std::vector<uint8_t> damaged = RepliesTo(kHomeOption1);
+    damaged[8] ^= 1;
+    EXPECT_FALSE(home::VerifyReplies(damaged, kHomeOption1, failure));
+    EXPECT_EQ(failure, "reply 1 has a wrong checksum");
+
+    std::vector<uint8_t> swapped = RepliesTo(kHomeOption1);
+    std::swap_ranges(swapped.begin(), swapped.begin() + 9, swapped.begin() + 9);
+    EXPECT_FALSE(home::VerifyReplies(swapped, kHomeOption1, failure));
+    EXPECT_EQ(failure, "reply 1 answers command 11, not 9");
+
+    std::vector<uint8_t> noisy = RepliesTo(kHomeOption1);
+    noisy.push_back(0);
+    EXPECT_FALSE(home::VerifyReplies(noisy, kHomeOption1, failure));
+    EXPECT_EQ(failure, "unframed bytes in the replies");
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+// COM port names on the command line of the console tools, and the list of
+// the ports the system has. Port indices are the library's: 0 = COM1.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tools {
+
+constexpr int kHighestComNumber = 256;
+
+// "COM3" or "com3" -> 2; -1 for anything that is not COM1..COM256.
+int ParsePortName(const std::string& text);
+std::string PortName(int portIndex);  // 2 -> "COM3"
+
+struct SystemPort {
+    int index;
+    std::string device;  // what the system maps the name to
+};
+
+// Asks the system's device name table, which opens nothing: probing by
+// opening would change the line settings of a port another program uses.
+std::vector<SystemPort> ListSystemPorts();
+
+}  // namespace tools

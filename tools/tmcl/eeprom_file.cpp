@@ -1,0 +1,100 @@
+// Reading and writing the EEPROM text file.
+#include "eeprom_file.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <sstream>
+
+namespace tmcl {
+namespace {
+
+constexpr char kFileHeader[] =
+    "# tmcl-sim EEPROM: one stored global parameter per line: bank parameter value\n";
+
+bool ParseLine(const std::string& line, int& bank, int& parameter, int32_t& value) {
+    long long wide = 0;
+    char extra = 0;
+    if (std::sscanf(line.c_str(), "%d %d %lld %c", &bank, &parameter, &wide, &extra) != 3)
+        return false;
+    if (wide < INT32_MIN || wide > INT32_MAX) return false;
+    value = static_cast<int32_t>(wide);
+    return SimulatedController::ValidCell(bank, parameter);
+}
+
+bool IsBlankOrComment(const std::string& line) {
+    size_t first = line.find_first_not_of(" \t\r");
+    return first == std::string::npos || line[first] == '#';
+}
+
+}  // namespace
+
+std::string EepromListing(const SimulatedController& controller) {
+    std::string listing;
+    char line[64];
+    for (int bank = 0; bank < kBankCount; ++bank) {
+        for (int parameter = 0; parameter < kParametersPerBank; ++parameter) {
+            const EepromCell& cell = controller.Eeprom(bank, parameter);
+            if (!cell.stored) continue;
+            std::snprintf(line, sizeof line, "%d %d %" PRId32 "\n", bank, parameter, cell.value);
+            listing += line;
+        }
+    }
+    return listing;
+}
+
+bool ParseEeprom(const std::string& text, SimulatedController& controller, std::string& error) {
+    std::istringstream lines(text);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        if (IsBlankOrComment(line)) continue;
+        int bank = 0, parameter = 0;
+        int32_t value = 0;
+        if (!ParseLine(line, bank, parameter, value)) {
+            error = "line " + std::to_string(number) + ": expected \"bank(0-3) parameter(0-" +
+                    std::to_string(kParametersPerBank - 1) + ") value\", got \"" + line + "\"";
+            return false;
+        }
+        controller.LoadEeprom(bank, parameter, value);
+    }
+    return true;
+}
+
+LoadResult LoadEepromFile(const std::string& path, SimulatedController& controller,
+                          std::string& error) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        if (errno == ENOENT) return LoadResult::kMissing;
+        error = "cannot read " + path;
+        return LoadResult::kFailed;
+    }
+    std::string text;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+    std::fclose(file);
+    if (!ParseEeprom(text, controller, error)) {
+        error = path + ": " + error;
+        return LoadResult::kFailed;
+    }
+    return LoadResult::kLoaded;
+}
+
+// Written beside the target and moved over it, so readers see the old or the
+// new file, never a partial one.
+bool SaveEepromFile(const std::string& path, const SimulatedController& controller) {
+    std::string temporary = path + ".new";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) return false;
+    std::string text = kFileHeader + EepromListing(controller);
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    written = std::fclose(file) == 0 && written;
+    if (written && ::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return true;
+    std::remove(temporary.c_str());
+    return false;
+}
+
+}  // namespace tmcl

@@ -1,0 +1,78 @@
+// Parsing of vantoro-home's command line, and its help text.
+#include "home_options.h"
+
+#include "args.h"
+
+namespace home {
+
+const char* UsageText() {
+    return "usage: vantoro-home --port COMn --option 1|2 [--wait MS] [--verify]\n"
+           "       vantoro-home --list\n"
+           "       vantoro-home --help\n"
+           "\n"
+           "Sends the Vantoro slider's home configuration to its motor controller, as the\n"
+           "configuration tool's Home_Option1 and Home_Option2 commands do: it goes on-line\n"
+           "on the port at 9600 baud (8N1, DTR and RTS on), sends the six 9-byte command\n"
+           "frames 100 ms apart, waits 2.5 s while the controller stores them, printing the\n"
+           "tool's progress lines, and then collects the controller's replies.\n"
+           "\n"
+           "  --port COMn   the controller's port, COM1..COM256\n"
+           "  --option N    1: home option 1 (default homing), 2: home option 2\n"
+           "  --wait MS     how long to collect replies after the sequence (default 1000)\n"
+           "  --verify      require six replies, each with status 100 (success), a right\n"
+           "                checksum and the command of the frame it answers\n"
+           "  --list        list the COM ports this system has\n"
+           "  --help        this text\n"
+           "\n"
+           "Each 9-byte reply is printed decoded: reply address, module, status with its\n"
+           "meaning (100 success, 1 wrong checksum, 2 invalid command, 3 wrong type,\n"
+           "4 invalid value, 5 EEPROM write failed), command, value and whether its\n"
+           "checksum is right. Bytes that form no reply are printed in hex.\n"
+           "\n"
+           "Exit codes: 0 the six frames were sent (with --verify: and all six replies were\n"
+           "success), 2 usage error, 3 port error (unknown or busy port, or a frame not\n"
+           "sent), 4 --verify found missing or failed replies.\n";
+}
+
+namespace {
+
+bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& options,
+              std::string& error) {
+    long option = 0;
+    if (argument == "--help" || argument == "-h") {
+        options.help = true;
+    } else if (argument == "--list") {
+        options.list = true;
+    } else if (argument == "--verify") {
+        options.verify = true;
+    } else if (argument == "--port") {
+        return args.PortValue(argument, options.port, error);
+    } else if (argument == "--option") {
+        if (!args.NumberValue(argument, 1, 2, option, "option", "expected 1 or 2", error))
+            return false;
+        options.option = static_cast<int>(option);
+    } else if (argument == "--wait") {
+        return args.NumberValue(argument, 0, 600000, options.waitMs, "wait",
+                                "expected 0..600000 ms", error);
+    } else {
+        error = "unknown argument \"" + argument + "\"";
+    }
+    return error.empty();
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
+    tools::ArgWalker args(argc, argv);
+    std::string argument;
+    while (args.Next(argument))
+        if (!ParseOne(argument, args, options, error)) return false;
+    if (options.help || options.list) return true;
+    if (options.port < 0)
+        error = "--port is required";
+    else if (options.option == 0)
+        error = "--option is required (1 or 2)";
+    return error.empty();
+}
+
+}  // namespace home

@@ -1,0 +1,110 @@
+// Going on-line, running the sequence and collecting the replies.
+#include "home_run.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "error_line.h"
+#include "home_sequence.h"
+#include "line_setup.h"
+#include "port_name.h"
+#include "reply_report.h"
+#include "sio.h"
+
+namespace home {
+namespace {
+
+constexpr DWORD kCollectPollMs = 10;
+
+void PrintError(const std::string& text) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "vantoro-home: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+// The sequence's lines go to stdout as the text screen would show them.
+void PrintLine(const char* text) {
+    std::fputs(text, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void SleepMs(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+// Results of the six writes of the run, in order.
+int writeResults[kFramesPerSequence];
+int writesMade = 0;
+
+int RecordingWrite(int port, const char* data, int count) {
+    int result = SioWriteBlock(port, data, count);
+    if (writesMade < kFramesPerSequence) writeResults[writesMade++] = result;
+    return result;
+}
+
+bool AllFramesSent() {
+    for (int i = 0; i < kFramesPerSequence; ++i) {
+        if (i >= writesMade || writeResults[i] != kFrameSize) {
+            int result = i < writesMade ? writeResults[i] : 0;
+            PrintError("frame " + std::to_string(i + 1) + " was not sent: " +
+                       (result < 0 ? tools::ErrorLine(result)
+                                   : std::to_string(result) + " bytes written"));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<uint8_t> CollectReplies(int port, long waitMs) {
+    std::vector<uint8_t> received;
+    char buffer[tools::kQueueSize];
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        int count = SioReadBlock(port, buffer, sizeof buffer);
+        if (count > 0) received.insert(received.end(), buffer, buffer + count);
+        if (count < 0) {
+            PrintError("reading the replies failed: " + tools::ErrorLine(count));
+            break;
+        }
+        if (::GetTickCount() - start >= static_cast<DWORD>(waitMs)) break;
+        if (count == 0) ::Sleep(kCollectPollMs);
+    }
+    return received;
+}
+
+}  // namespace
+
+int ListPorts() {
+    std::vector<tools::SystemPort> ports = tools::ListSystemPorts();
+    if (ports.empty()) std::printf("no COM ports found\n");
+    for (const tools::SystemPort& port : ports)
+        std::printf("%-7s %s\n", tools::PortName(port.index).c_str(), port.device.c_str());
+    return kExitOk;
+}
+
+int RunHome(const Options& options) {
+    std::string offline = tools::GoOnline(options.port);
+    if (!offline.empty()) {
+        PrintError(offline);
+        return kExitPortError;
+    }
+    RunHomeSequence(options.option, options.port, {PrintLine, SleepMs, RecordingWrite});
+    bool sent = AllFramesSent();
+    std::vector<uint8_t> received = CollectReplies(options.port, options.waitMs);
+    SioClosePort(options.port);
+
+    for (const std::string& line : ReportLines(received)) PrintLine(line.c_str());
+    if (!sent) return kExitPortError;
+    if (!options.verify) return kExitOk;
+    std::string failure;
+    if (!VerifyReplies(received, options.option == 1 ? kHomeOption1 : kHomeOption2, failure)) {
+        PrintError("verify failed: " + failure);
+        return kExitVerifyFailed;
+    }
+    PrintLine("verify: six success replies");
+    return kExitOk;
+}
+
+}  // namespace home
