@@ -105,7 +105,8 @@ std::vector<std::string> StaticTexts(HWND dialog) {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         char cls[32] = "";
         GetClassNameA(child, cls, sizeof cls);
-        if (_stricmp(cls, "Static") == 0) texts.push_back(TitleOf(child));
+        bool icon = (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+        if (_stricmp(cls, "Static") == 0 && !icon) texts.push_back(TitleOf(child));
     }
     return texts;
 }
