@@ -34,7 +34,6 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return TRUE;
         }
         return FALSE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }

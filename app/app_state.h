@@ -8,13 +8,12 @@
 constexpr int kBaudEntries = 10;
 extern const int AppBaudTable[kBaudEntries];
 
-constexpr int kPortChoices = 12;        // COM1..COM12 in the Port menu
 constexpr int kResourceStringSize = 100;
 
 struct AppState {
-    int selectedPort = 0;  // port index 0..11 used by every library call
-    int selectedBaud = 5;  // index into AppBaudTable, shown in the title (9600)
-    int online = 0;        // set by a successful On Line, cleared by Off Line
+    int selectedPort = 0;            // port index 0..11 used by every library call
+    int selectedBaud = 5;            // index into AppBaudTable, shown in the title (9600)
+    int online = 0;                  // set by a successful On Line, cleared by Off Line
     bool screenConstructed = false;  // the text screen is built by the first message
     HINSTANCE instance = nullptr;
     HWND mainWindow = nullptr;

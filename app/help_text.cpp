@@ -6,7 +6,8 @@
 
 namespace {
 
-const char kRule[] = "================================================================== ";  // 66 '=' and a space
+const char kRule[] =
+    "================================================================== ";  // 66 '=' and a space
 
 const char* const kInstructions[] = {
     " ",

@@ -17,7 +17,8 @@ void Check(int id, bool checked) {
 // Ids without an item (23, 25..28, 30..33) are refused by the system and
 // change nothing.
 void EnablePortAndBaudItems(UINT state) {
-    for (int id = IDM_COM1; id <= IDM_COM12; ++id) EnableMenuItem(app.menu, static_cast<UINT>(id), MF_BYCOMMAND | state);
+    for (int id = IDM_COM1; id <= IDM_COM12; ++id)
+        EnableMenuItem(app.menu, static_cast<UINT>(id), MF_BYCOMMAND | state);
     for (int id = IDM_BAUD_BASE; id <= IDM_BAUD_LAST; ++id)
         EnableMenuItem(app.menu, static_cast<UINT>(id), MF_BYCOMMAND | state);
 }

@@ -2,8 +2,9 @@
 // the messages the menus send, checked through its title, its menu states
 // and the cells of the text screen. Suites whose tests go on-line use the
 // virtual line COM3 <-> COM4.
-#include <gtest/gtest.h>
+#include "main_window.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -12,10 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "app_state.h"
 #include "about_dialog.h"
+#include "app_state.h"
 #include "app_sys.h"
-#include "main_window.h"
 #include "resource.h"
 #include "screen_cells.h"
 #include "sio.h"
@@ -57,7 +57,9 @@ protected:
         return text;
     }
 
-    UINT MenuState(int id) const { return GetMenuState(GetMenu(window_), static_cast<UINT>(id), MF_BYCOMMAND); }
+    UINT MenuState(int id) const {
+        return GetMenuState(GetMenu(window_), static_cast<UINT>(id), MF_BYCOMMAND);
+    }
     bool Checked(int id) const { return (MenuState(id) & MF_CHECKED) != 0; }
     bool Greyed(int id) const { return (MenuState(id) & MF_GRAYED) != 0; }
 
@@ -86,9 +88,11 @@ protected:
 // hands it on (with its one rewording), without the line end.
 std::string MissingPortText() {
     char text[256] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0x0800, text, sizeof text, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0x0800, text, sizeof text,
+                   nullptr);
     std::string s = text;
-    if (s == "The system cannot find the file specified.\r\n") s = "The system cannot find the port specified.\r\n";
+    if (s == "The system cannot find the file specified.\r\n")
+        s = "The system cannot find the port specified.\r\n";
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
     return s;
 }
@@ -222,8 +226,8 @@ struct BaudCase {
 
 TEST_F(GuiMainWindow, BaudCommandsMoveTheCheckMarkAndTheTitleRate) {
     const BaudCase cases[] = {
-        {IDM_BAUD_BASE, 0, "300"},   {IDM_BAUD_BASE + 2, 2, "1200"},   {IDM_BAUD_BASE + 4, 4, "4800"},
-        {IDM_BAUD_9600, 5, "9600"},  {IDM_BAUD_BASE + 7, 7, "38400"},  {IDM_BAUD_LAST, 9, "115200"},
+        {IDM_BAUD_BASE, 0, "300"},        {IDM_BAUD_BASE + 2, 2, "1200"},  {IDM_BAUD_BASE + 4, 4, "4800"},
+        {IDM_BAUD_9600, 5, "9600"},       {IDM_BAUD_BASE + 7, 7, "38400"}, {IDM_BAUD_LAST, 9, "115200"},
         {IDM_BAUD_BASE + 1, 9, "115200"},  // 25 is no command: nothing changes
     };
     CreateMainWindow();
@@ -232,8 +236,8 @@ TEST_F(GuiMainWindow, BaudCommandsMoveTheCheckMarkAndTheTitleRate) {
         Command(c.commandId);
         EXPECT_EQ(app.selectedBaud, c.expectedEntry) << "command " << c.commandId;
         Command(IDM_ONLINE);
-        EXPECT_EQ(Title(), std::string("Vantoro(TM) \"home\" Configuration Tool: COM3 online at ") + c.titleRate +
-                               " baud");
+        EXPECT_EQ(Title(), std::string("Vantoro(TM) \"home\" Configuration Tool: COM3 online at ") +
+                               c.titleRate + " baud");
         Command(IDM_OFFLINE);
     }
     EXPECT_FALSE(Checked(IDM_BAUD_9600));  // the last entry chosen was 9, which has no item
@@ -259,7 +263,8 @@ TEST_F(GuiMainWindow, HelpFromTheLastRowLeavesTheInstructionsOnRows1To11) {
     ASSERT_EQ(ScreenCells::CursorRow(), ScreenCells::kRows - 1);
     ASSERT_EQ(ScreenCells::CursorCol(), 0);
     Command(IDM_HELP);
-    for (int row = 1; row <= 11; ++row) EXPECT_EQ(ScreenCells::Row(row), expectedRows[row - 1]) << "row " << row;
+    for (int row = 1; row <= 11; ++row)
+        EXPECT_EQ(ScreenCells::Row(row), expectedRows[row - 1]) << "row " << row;
     for (int row = 12; row <= 24; ++row) EXPECT_EQ(ScreenCells::Row(row), "") << "row " << row;
     EXPECT_EQ(ScreenCells::CursorRow(), 24);
     EXPECT_EQ(ScreenCells::CursorCol(), 0);
@@ -270,7 +275,9 @@ TEST_F(GuiMainWindow, PollShowsWhatThePeerSends) {
     Peer peer(kPeerPort);
     ASSERT_TRUE(peer.ok());
     GoOnLineOnCom3();
-    ASSERT_TRUE(peer.Write("reply\x81\x0a" "42"));  // 0x81 shows as 0x01; the line feed starts row 1
+    ASSERT_TRUE(
+        peer.Write("reply\x81\x0a"
+                   "42"));  // 0x81 shows as 0x01; the line feed starts row 1
     EXPECT_TRUE(PumpUntil([] { return ScreenCells::Row(1) == "42"; }, 3000));
     EXPECT_EQ(ScreenCells::Row(0), std::string("reply\x01"));
 }
@@ -476,8 +483,9 @@ TEST_F(GuiMainWindowFlood, AMegabyteOfRandomBytesKeepsTheWindowAnsweringAndTheGr
     ASSERT_TRUE(drained) << "the flood did not drain";
     ASSERT_FALSE(tripsMs.empty());
     std::sort(tripsMs.begin(), tripsMs.end());
-    printf("flood: %u bytes, %zu polls, round trip median %.2f ms, 99th %.2f ms, max %.2f ms\n", static_cast<unsigned>(kFloodBytes),
-           tripsMs.size(), tripsMs[tripsMs.size() / 2], tripsMs[tripsMs.size() * 99 / 100], tripsMs.back());
+    printf("flood: %u bytes, %zu polls, round trip median %.2f ms, 99th %.2f ms, max %.2f ms\n",
+           static_cast<unsigned>(kFloodBytes), tripsMs.size(), tripsMs[tripsMs.size() / 2],
+           tripsMs[tripsMs.size() * 99 / 100], tripsMs.back());
     EXPECT_LT(tripsMs.back(), 2000.0) << "the window stopped answering for a long time";
     EXPECT_EQ(ScreenCells::InvariantViolation(), "");
     EXPECT_EQ(Title(), kOnlineCom3Title);

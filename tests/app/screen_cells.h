@@ -24,7 +24,8 @@ inline int CursorCol() { return TextScreen::CursorCol(); }
 // 25 blocks of the cells exactly once, every cell a 7-bit character.
 inline std::string InvariantViolation() {
     if (CursorRow() < 0 || CursorRow() >= kRows) return "cursor row " + std::to_string(CursorRow());
-    if (CursorCol() < 0 || CursorCol() >= TextScreen::kColumns) return "cursor column " + std::to_string(CursorCol());
+    if (CursorCol() < 0 || CursorCol() >= TextScreen::kColumns)
+        return "cursor column " + std::to_string(CursorCol());
     bool seen[kRows] = {};
     for (int row = 0; row < kRows; ++row) {
         std::ptrdiff_t offset = TextScreen::Row(row) - TextScreen::Cells();
@@ -34,7 +35,8 @@ inline std::string InvariantViolation() {
         seen[offset / TextScreen::kColumns] = true;
     }
     for (int i = 0; i < kRows * TextScreen::kColumns; ++i)
-        if (static_cast<unsigned char>(TextScreen::Cells()[i]) > 0x7F) return "cell " + std::to_string(i) + " above 0x7F";
+        if (static_cast<unsigned char>(TextScreen::Cells()[i]) > 0x7F)
+            return "cell " + std::to_string(i) + " above 0x7F";
     return "";
 }
 

@@ -14,11 +14,10 @@
 //     pingfor:MS      a round trip every 5 ms for MS ms; prints median and maximum
 //     rect            prints the client area as "client WxH+X+Y" (screen pixels)
 //     gone            wait until the window is destroyed (5 s)
-#include <windows.h>
-
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <string>
@@ -152,14 +151,15 @@ double RoundTripMs() {
     QueryPerformanceCounter(&before);
     if (!Answers(tool, kAnswerTimeoutMs)) return -1.0;
     QueryPerformanceCounter(&after);
-    return 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
 }
 
 bool ReportRoundTrips(const char* step, std::vector<double>& ms) {
     if (ms.empty()) return Fail(step, "no round trip");
     std::sort(ms.begin(), ms.end());
-    printf("round trip: %zu messages, median %.3f ms, 99th %.3f ms, max %.3f ms\n", ms.size(), ms[ms.size() / 2],
-           ms[ms.size() * 99 / 100], ms.back());
+    printf("round trip: %zu messages, median %.3f ms, 99th %.3f ms, max %.3f ms\n", ms.size(),
+           ms[ms.size() / 2], ms[ms.size() * 99 / 100], ms.back());
     return true;
 }
 

@@ -1,11 +1,10 @@
 // The library as a DLL: a program linked against the import library finds
 // sio.dll and its calls behave as the static library's do.
 #define SIO_USE_DLL
-#include "sio.h"
-
+#include <stdio.h>
 #include <windows.h>
 
-#include <stdio.h>
+#include "sio.h"
 
 int main() {
     int failures = 0;
