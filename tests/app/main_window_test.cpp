@@ -304,34 +304,6 @@ TEST_F(GuiMainWindow, PollIgnoresReadErrors) {
     EXPECT_EQ(Title(), kOnlineCom3Title);
 }
 
-TEST_F(GuiMainWindow, PollReadsNothingWhileOffLine) {
-    CreateMainWindow();
-    Peer peer(kPeerPort);
-    ASSERT_TRUE(peer.ok());
-    GoOnLineOnCom3();
-    Command(IDM_OFFLINE);
-    ASSERT_TRUE(peer.Write("late"));
-    for (int tick = 0; tick < 3; ++tick) SendMessageA(window_, WM_TIMER, IDT_POLL, 0);
-    EXPECT_FALSE(ScreenShows("late"));
-}
-
-TEST_F(GuiMainWindow, HomeOption1SendsItsFramesOnTheSelectedPortAndTheReplyAppears) {
-    const unsigned char option1[54] = {
-        1, 9,  3,  2, 0, 0, 0, 0, 15, 1, 11, 3,  2, 0, 0, 0, 0, 17, 1, 9,  10, 2, 0, 0, 0, 0, 22,
-        1, 11, 10, 2, 0, 0, 0, 0, 24, 1, 9,  77, 0, 0, 0, 0, 1, 88, 1, 11, 77, 0, 0, 0, 0, 0, 89,
-    };
-    CreateMainWindow();
-    Peer peer(kPeerPort);
-    ASSERT_TRUE(peer.ok());
-    GoOnLineOnCom3();
-    Command(IDM_HOME_OPTION1);
-    std::string sent = peer.Read(sizeof option1, 2000);
-    EXPECT_EQ(sent, std::string(reinterpret_cast<const char*>(option1), sizeof option1));
-    EXPECT_TRUE(ScreenShows("DONE, command reply (if any) follows:"));
-    ASSERT_TRUE(peer.Write("ACK"));
-    EXPECT_TRUE(PumpUntil([] { return ScreenShows("ACK"); }, 3000));
-}
-
 TEST_F(GuiMainWindow, ExitDestroysTheWindowAndLeavesTheOpenPortToTheSystem) {
     CreateMainWindow();
     GoOnLineOnCom3();
