@@ -93,7 +93,12 @@ HANDLE InitOverlapped(OVERLAPPED& ov) {
     ov.InternalHigh = 0;
     ov.Offset = 0;
     ov.OffsetHigh = 0;
-    if (ov.hEvent == nullptr) sys.AssertReport("oioPtr->hEvent", __FILE__, kEventAssertLine);
+    if (ov.hEvent == nullptr) {
+        // The report writes to stderr; the open still reports the event's error.
+        DWORD error = sys.GetLastError();
+        sys.AssertReport("oioPtr->hEvent", __FILE__, kEventAssertLine);
+        sys.SetLastError(error);
+    }
     return ov.hEvent;
 }
 

@@ -59,6 +59,7 @@ struct SysTable {
     // System information, errors and the user.
     decltype(&::GetVersion) GetVersion = ::GetVersion;
     decltype(&::GetLastError) GetLastError = ::GetLastError;
+    decltype(&::SetLastError) SetLastError = ::SetLastError;
     decltype(&::FormatMessageA) FormatMessageA = ::FormatMessageA;
     decltype(&::MessageBoxA) MessageBoxA = ::MessageBoxA;
     decltype(&::PostMessageA) PostMessageA = ::PostMessageA;
