@@ -6,6 +6,7 @@
 
 #include "about_dialog.h"
 #include "app_state.h"
+#include "controller_line.h"
 #include "error_text.h"
 #include "help_text.h"
 #include "home_sequence.h"
@@ -13,13 +14,6 @@
 #include "resource.h"
 #include "sio.h"
 #include "text_screen.h"
-
-namespace {
-
-constexpr int kQueueSize = 1024;
-constexpr int kLineRate = 9600;  // the controller's rate, whatever the Baud menu says
-
-}  // namespace
 
 void ShowAboutBox() {
     DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_ABOUTBOX), app.mainWindow, AboutDialogProc, 0);
@@ -46,14 +40,11 @@ void ExitTool() { DestroyWindow(app.mainWindow); }
 // A second On Line while on-line fails at the open and only shows why; the
 // connection that is open stays as it is.
 void GoOnLine() {
-    SioOpenPort(-1, 1, 1);  // DTR and RTS on at the next open
-    int result = SioOpenPort(app.selectedPort, kQueueSize, kQueueSize);
+    int result = OpenControllerLine(app.selectedPort);
     if (result < 0) {
         TextScreen::WriteLine(ErrorText(result));
         return;
     }
-    SioSetBaud(app.selectedPort, kLineRate);
-    SioFlushRx(app.selectedPort);
     ShowOnline();
     app.online = 1;
 }

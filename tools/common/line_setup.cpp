@@ -1,6 +1,7 @@
 // Opening a port for the console programs.
 #include "line_setup.h"
 
+#include "controller_line.h"
 #include "error_line.h"
 #include "port_name.h"
 #include "sio.h"
@@ -23,15 +24,13 @@ std::string OpenFailure(int port, int code) {
 }  // namespace
 
 std::string GoOnline(int port) {
-    SioOpenPort(-1, 1, 1);
-    int result = SioOpenPort(port, kQueueSize, kQueueSize);
+    bool baudTaken = false;
+    int result = OpenControllerLine(port, &baudTaken);
     if (result < 0) return OpenFailure(port, result);
-    // SioSetBaud hands back the system's result: 0 means refused.
-    if (SioSetBaud(port, kLineBaud) == 0) {
+    if (!baudTaken) {
         SioClosePort(port);
         return PortName(port) + " does not take 9600 baud";
     }
-    SioFlushRx(port);
     return "";
 }
 

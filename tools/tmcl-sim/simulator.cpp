@@ -12,6 +12,7 @@
 #include "eeprom_file.h"
 #include "error_line.h"
 #include "frame_assembler.h"
+#include "controller_line.h"
 #include "line_setup.h"
 #include "ms_clock.h"
 #include "port_name.h"
@@ -75,7 +76,7 @@ public:
 
     // false when the port failed.
     bool Poll(double nowMs, bool& idle) {
-        uint8_t buffer[tools::kQueueSize];
+        uint8_t buffer[kControllerQueueSize];
         int received = SioReadBlock(options_.port, reinterpret_cast<char*>(buffer), sizeof buffer);
         if (received < 0) {
             LogError("reading " + tools::PortName(options_.port) +

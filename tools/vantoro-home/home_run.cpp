@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "controller_line.h"
 #include "error_line.h"
 #include "home_sequence.h"
 #include "line_setup.h"
@@ -59,7 +60,7 @@ bool AllFramesSent() {
 
 std::vector<uint8_t> CollectReplies(int port, long waitMs) {
     std::vector<uint8_t> received;
-    char buffer[tools::kQueueSize];
+    char buffer[kControllerQueueSize];
     DWORD start = ::GetTickCount();
     for (;;) {
         int count = SioReadBlock(port, buffer, sizeof buffer);
