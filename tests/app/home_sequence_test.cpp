@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "home_sequence.h"
+#include "param_names.h"
 #include "sio.h"
 #include "text_screen.h"
 
@@ -40,9 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Table, HomeFrames,
                                            FrameCase{"F4", F4, {1, 11, 10, 2, 0, 0, 0, 0, 24}},
                                            FrameCase{"F5", F5, {1, 9, 77, 0, 0, 0, 0, 1, 88}},
                                            FrameCase{"F6", F6, {1, 11, 77, 0, 0, 0, 0, 0, 89}}),
-                         [](const ::testing::TestParamInfo<FrameCase>& param) {
-                             return param.param.name;
-                         });
+                         ParamName<FrameCase>);
 
 // Everything the sequence did, in order: "line <text>", "sleep <ms>" and
 // "write <port> <frame name>", plus the bytes written.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fake_device.h"
+#include "param_names.h"
 #include "sio.h"
 #include "sio_state.h"
 #include "sys_override.h"
@@ -198,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{FakeCall::SetupComm, SIO_BUFFERS, "SetupComm"},
                       FailureCase{FakeCall::EscapeCommFunction, SIO_WIN_ERROR, "Reset"},
                       FailureCase{FakeCall::SetCommTimeouts, SIO_WIN_ERROR, "SetCommTimeouts"}),
-    [](const ::testing::TestParamInfo<FailureCase>& step) { return std::string(step.param.name); });
+    ParamName<FailureCase>);
 
 TEST(OpenClose, RefusedQueueSizesAreToleratedByDefault) {
     SysOverride guard;

@@ -6,9 +6,9 @@
 
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include "param_names.h"
 
 constexpr int kFakePort = 7;
 extern const HANDLE kFakeDevice;
@@ -23,14 +23,3 @@ std::string ReadBlocks(int port, size_t count, DWORD timeoutMs);
 // Bytes that differ at every position of a 64 KB stretch and do not repeat
 // with a period of 256, so a dropped or reordered chunk shows.
 std::string Pattern(size_t count);
-
-// Names table-driven cases after their `name` field (with a PrintTo of the
-// case for the listing).
-template <typename Case>
-std::string ParamName(const testing::TestParamInfo<Case>& info) {
-    return info.param.name;
-}
-// Names a case of a test run in both library modes (the parameter: synchronous).
-inline std::string ModeName(const testing::TestParamInfo<bool>& info) {
-    return info.param ? "Sync" : "Overlapped";
-}

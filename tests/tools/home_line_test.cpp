@@ -14,6 +14,7 @@
 #include "controller.h"
 #include "eeprom_file.h"
 #include "home_sequence.h"
+#include "param_names.h"
 #include "tmcl_frame.h"
 #include "virtual_line.h"
 
@@ -209,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "vantoro-home: cannot open COM9: "},
                       BadRunCase{"Option3", "--port COM3 --option 3", 2,
                                  "vantoro-home: bad option \"3\" (expected 1 or 2)"}),
-    [](const ::testing::TestParamInfo<BadRunCase>& param) { return param.param.name; });
+    ParamName<BadRunCase>);
 
 TEST(HomeToolBadInput, SimulatorOnAMissingPort) {
     ChildProcess sim;

@@ -11,6 +11,7 @@
 
 #include "controller.h"
 #include "eeprom_file.h"
+#include "param_names.h"
 #include "sim_options.h"
 
 using namespace tmcl;
@@ -97,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"TypeAbove127", Command(kSetGlobalParameter, 128, 2, 7), 3},
         RejectCase{"BankAbove3", Command(kSetGlobalParameter, 3, 4, 7), 4},
         RejectCase{"StoreInBankAbove3", Command(kStoreGlobalParameter, 3, 255, 0), 4}),
-    [](const ::testing::TestParamInfo<RejectCase>& param) { return param.param.name; });
+    ParamName<RejectCase>);
 
 TEST(TmclController, OtherModuleGetsNoReplyAndChangesNothing) {
     SimulatedController controller;
@@ -187,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
         SimArgsCase{"Com257", {"--port", "COM257"}, false, "bad port"},
         SimArgsCase{"ZeroFrames", {"--port", "COM4", "--frames", "0"}, false, "bad frame count"},
         SimArgsCase{"UnknownArgument", {"--port", "COM4", "--verbose"}, false, "unknown argument"}),
-    [](const ::testing::TestParamInfo<SimArgsCase>& param) { return param.param.name; });
+    ParamName<SimArgsCase>);
 
 TEST(TmclSimOptions, Values) {
     const char* args[] = {"tmcl-sim", "--port",   "COM4", "--eeprom",

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "home_options.h"
+#include "param_names.h"
 #include "reply_report.h"
 #include "tmcl_frame.h"
 
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"--port", "COM3", "--option", "1", "--wait", "-1"},
                      false,
                      "bad wait"}),
-    [](const ::testing::TestParamInfo<HomeArgsCase>& param) { return param.param.name; });
+    ParamName<HomeArgsCase>);
 
 TEST(HomeOptions, ValuesAndDefaultWait) {
     const char* args[] = {"vantoro-home", "--port", "COM3", "--option", "2"};
