@@ -11,7 +11,7 @@
 using namespace sio;
 
 TEST(PortTable, StartValuesBeforeInit) {
-    EXPECT_EQ(initDone, 0);
+    EXPECT_EQ(initDone, kInitNone);
     EXPECT_EQ(defaultBaud, 19200);
     EXPECT_EQ(defaultParity, NOPARITY);
     EXPECT_EQ(defaultStopBits, ONESTOPBIT);
@@ -32,7 +32,7 @@ TEST(PortTable, StartValuesBeforeInit) {
 
 TEST(PortTable, InitMarksEverySlotClosedAndLinksItsDcb) {
     LibraryInit();
-    EXPECT_EQ(initDone, 1);
+    EXPECT_EQ(initDone, kInitDone);
     for (int port = 0; port < kPortCount; ++port) {
         EXPECT_EQ(portTable[port].handle, INVALID_HANDLE_VALUE);
         EXPECT_EQ(portTable[port].dcb, &dcbTable[port]);
@@ -59,7 +59,7 @@ TEST(PortTable, CheckPortAcceptsOnly0To255) {
 
 TEST(PortTable, CallOnNeverOpenedPortBeforeAnyOpenIsNotOpen) {
     EXPECT_EQ(SioClosePort(0), IE_NOPEN);
-    EXPECT_EQ(initDone, 1);
+    EXPECT_EQ(initDone, kInitDone);
 }
 
 struct VersionCase {

@@ -26,6 +26,7 @@ struct WaitState {
     DWORD* lastStorage = nullptr;
     long waitsStarted = 0;
     decltype(sio::sys.CloseHandle) nextCloseHandle = nullptr;
+    decltype(sio::sys.CancelIoEx) nextCancelIoEx = nullptr;
 };
 
 WaitState& State() {
@@ -87,11 +88,27 @@ BOOL WINAPI FakeCloseHandle(HANDLE handle) {
     return s.nextCloseHandle(handle);
 }
 
+// Cancels the pending wait when it is the request named; others go on to the
+// system.
+BOOL WINAPI FakeCancelIoEx(HANDLE handle, LPOVERLAPPED overlapped) {
+    WaitState& s = State();
+    {
+        std::lock_guard<std::mutex> hold(s.lock);
+        if (s.pending && s.device == handle && s.overlapped == overlapped) {
+            Complete(s, 0, kStatusCancelled);
+            return TRUE;
+        }
+    }
+    return s.nextCancelIoEx(handle, overlapped);
+}
+
 }  // namespace
 
 void FakeCommEvent::Install() {
     WaitState& s = State();
     s.nextCloseHandle = sio::sys.CloseHandle;
+    s.nextCancelIoEx = sio::sys.CancelIoEx;
+    sio::sys.CancelIoEx = FakeCancelIoEx;
     sio::sys.SetCommMask = FakeSetCommMask;
     sio::sys.WaitCommEvent = FakeWaitCommEvent;
     sio::sys.CloseHandle = FakeCloseHandle;

@@ -10,8 +10,9 @@
 
 class FakeCommEvent {
 public:
-    // Replaces SetCommMask and WaitCommEvent, and wraps the CloseHandle that
-    // the table holds now (install after HandleCounter to keep counting).
+    // Replaces SetCommMask and WaitCommEvent, and wraps the CloseHandle and
+    // CancelIoEx that the table holds now (install after HandleCounter to
+    // keep counting).
     static void Install();
 
     // Completes the pending wait with the fired events that are in its mask;
