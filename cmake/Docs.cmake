@@ -1,0 +1,31 @@
+# HTML documents of the package, made with doxygen (Debian package doxygen):
+# the library reference from sio.h, where an undocumented call, parameter or
+# code fails the build, and the user guide from docs/user-guide.md. Both go
+# into the package under doc/.
+find_program(DOXYGEN_PROGRAM doxygen)
+if(NOT DOXYGEN_PROGRAM)
+  message(FATAL_ERROR "doxygen not found: the library reference is built from sio.h "
+                      "(Debian package doxygen; scripts/deps installs it)")
+endif()
+
+# Configures one document: name, title, input files, main page.
+function(sio_add_document name title inputs mainpage depends)
+  set(DOC_TITLE "${title}")
+  set(DOC_VERSION "${PROJECT_VERSION}")
+  set(DOC_OUTPUT "${PROJECT_BINARY_DIR}/doc/${name}")
+  set(DOC_INPUT "${inputs}")
+  set(DOC_MAINPAGE "${mainpage}")
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in ${PROJECT_BINARY_DIR}/doc/Doxyfile-${name} @ONLY)
+  add_custom_command(OUTPUT ${DOC_OUTPUT}/index.html
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${DOC_OUTPUT}
+    COMMAND ${DOXYGEN_PROGRAM} ${PROJECT_BINARY_DIR}/doc/Doxyfile-${name}
+    DEPENDS ${depends} ${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in
+    COMMENT "doxygen: ${title}" VERBATIM)
+  add_custom_target(doc_${name} ALL DEPENDS ${DOC_OUTPUT}/index.html)
+  install(DIRECTORY ${DOC_OUTPUT}/ DESTINATION doc/${name})
+endfunction()
+
+sio_add_document(sio-reference "sio serial library reference" "${PROJECT_SOURCE_DIR}/sio/include/sio.h" ""
+  ${PROJECT_SOURCE_DIR}/sio/include/sio.h)
+sio_add_document(guide "Vantoro configuration tool" "${PROJECT_SOURCE_DIR}/docs/user-guide.md"
+  "${PROJECT_SOURCE_DIR}/docs/user-guide.md" ${PROJECT_SOURCE_DIR}/docs/user-guide.md)
