@@ -8,10 +8,10 @@ if(NOT DOXYGEN_PROGRAM)
                       "(Debian package doxygen; scripts/deps installs it)")
 endif()
 
-# Configures one document: name, title, input files, main page.
-function(sio_add_document name title inputs mainpage depends)
+# Configures one document: name, title, version, input files, main page.
+function(sio_add_document name title version inputs mainpage depends)
   set(DOC_TITLE "${title}")
-  set(DOC_VERSION "${PROJECT_VERSION}")
+  set(DOC_VERSION "${version}")
   set(DOC_OUTPUT "${PROJECT_BINARY_DIR}/doc/${name}")
   set(DOC_INPUT "${inputs}")
   set(DOC_MAINPAGE "${mainpage}")
@@ -23,9 +23,18 @@ function(sio_add_document name title inputs mainpage depends)
     COMMENT "doxygen: ${title}" VERBATIM)
   add_custom_target(doc_${name} ALL DEPENDS ${DOC_OUTPUT}/index.html)
   install(DIRECTORY ${DOC_OUTPUT}/ DESTINATION doc/${name})
+  # The same check as a test, so that a run of the tests alone reports an
+  # undocumented call too; it writes beside the build's copy, not over it.
+  if(SIO_BUILD_TESTS)
+    set(DOC_OUTPUT "${PROJECT_BINARY_DIR}/doc-check/${name}")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in ${PROJECT_BINARY_DIR}/doc-check/Doxyfile-${name} @ONLY)
+    add_test(NAME docs.${name} COMMAND ${DOXYGEN_PROGRAM} ${PROJECT_BINARY_DIR}/doc-check/Doxyfile-${name})
+    set_tests_properties(docs.${name} PROPERTIES LABELS build TIMEOUT 120)
+  endif()
 endfunction()
 
-sio_add_document(sio-reference "sio serial library reference" "${PROJECT_SOURCE_DIR}/sio/include/sio.h" ""
+sio_add_document(sio-reference "sio serial library reference" ${SIO_PACKAGE_VERSION}
+  "${PROJECT_SOURCE_DIR}/sio/include/sio.h" ""
   ${PROJECT_SOURCE_DIR}/sio/include/sio.h)
-sio_add_document(guide "Vantoro configuration tool" "${PROJECT_SOURCE_DIR}/docs/user-guide.md"
+sio_add_document(guide "Vantoro configuration tool" ${PROJECT_VERSION} "${PROJECT_SOURCE_DIR}/docs/user-guide.md"
   "${PROJECT_SOURCE_DIR}/docs/user-guide.md" ${PROJECT_SOURCE_DIR}/docs/user-guide.md)
