@@ -28,6 +28,7 @@ endif()
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
+set(CPACK_VERBATIM_VARIABLES ON)  # values reach cpack as written here
 
 # The installer (makensis from Debian's nsis package): Program Files\Vantoro,
 # Start-menu entries for the tool and the guide, an uninstaller registered
@@ -45,11 +46,16 @@ set(CPACK_NSIS_PACKAGE_NAME "Vantoro configuration tool ${PROJECT_VERSION}")
 set(CPACK_NSIS_DISPLAY_NAME "Vantoro configuration tool ${PROJECT_VERSION}")
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/app/icons/vantoro.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/app/icons/vantoro.ico)
-set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\vantoro.exe")
+set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\vantoro.exe")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# The uninstaller removes the installer's key below the vendor's at its very
+# end, but not the vendor's own key, which would stay behind empty.
+set(CPACK_NSIS_DEFINES "Function un.onUninstSuccess
+  DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"
+FunctionEnd")
 set(CPACK_PACKAGE_EXECUTABLES vantoro "Vantoro configuration tool")
 set(CPACK_NSIS_MENU_LINKS "doc/guide/index.html" "Vantoro user guide")
-# Per-generator settings that cpack reads when it runs (the installer has no
-# licence page).
-set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/PackagingPerGenerator.cmake)
+# The product has no licence text of its own: no licence page rather than
+# CMake's placeholder.
+set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
 include(CPack)
