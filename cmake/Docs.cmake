@@ -2,10 +2,15 @@
 # the library reference from sio.h, where an undocumented call, parameter or
 # code fails the build, and the user guide from docs/user-guide.md. Both go
 # into the package under doc/.
+option(SIO_BUILD_DOCS "Build the library reference and the guide as HTML (needs doxygen)" ON)
+if(NOT SIO_BUILD_DOCS)
+  return()
+endif()
 find_program(DOXYGEN_PROGRAM doxygen)
 if(NOT DOXYGEN_PROGRAM)
   message(FATAL_ERROR "doxygen not found: the library reference is built from sio.h "
-                      "(Debian package doxygen; scripts/deps installs it)")
+                      "(Debian package doxygen; scripts/deps installs it), or configure "
+                      "with -DSIO_BUILD_DOCS=OFF")
 endif()
 
 # Configures one document: name, title, version, input files, main page.

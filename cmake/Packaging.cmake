@@ -54,7 +54,11 @@ set(CPACK_NSIS_DEFINES "Function un.onUninstSuccess
   DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"
 FunctionEnd")
 set(CPACK_PACKAGE_EXECUTABLES vantoro "Vantoro configuration tool")
-set(CPACK_NSIS_MENU_LINKS "doc/guide/index.html" "Vantoro user guide")
+if(SIO_BUILD_DOCS)
+  set(CPACK_NSIS_MENU_LINKS "doc/guide/index.html" "Vantoro user guide")
+else()
+  set(CPACK_NSIS_MENU_LINKS "doc/user-guide.md" "Vantoro user guide")
+endif()
 # The product has no licence text of its own: no licence page rather than
 # CMake's placeholder.
 set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
