@@ -685,9 +685,11 @@ SIO_API int SioQueryInfo(int letter);
  * @brief The system error that the library kept last (SioOpenPort and
  * SioWaitChar keep one with `SIO_WIN_ERROR`), and its text.
  *
- * The text is the system's message for the code, except that "The system
- * cannot find the file specified." reads "The system cannot find the port
- * specified.". Before any failure the kept code is 0.
+ * The text is the system's message for the code, usually ending in a line
+ * break, except that "The system cannot find the file specified." reads "The
+ * system cannot find the port specified.". Before any failure the kept code
+ * is 0. SioWinError never fails: it returns the code whatever became of the
+ * text.
  * @param buffer where the text goes (size > 0): at most size - 1 characters,
  *        always terminated, empty when the system has no text for the code.
  * @param size the buffer's size; 0 shows the text in a task-modal message
