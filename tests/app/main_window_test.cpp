@@ -22,6 +22,7 @@
 #include "sio.h"
 #include "sio_state.h"
 #include "sys_override.h"
+#include "vantoro_version.h"
 #include "virtual_line.h"
 
 namespace {
@@ -432,7 +433,7 @@ TEST_F(GuiMainWindow, AboutShowsItsTextsOwnedByTheMainWindowAndOkEndsIt) {
     EXPECT_EQ(visit.caption, "About");
     EXPECT_EQ(visit.library, "Library 4.25.1");
     EXPECT_EQ(visit.hint, "Start with Help");
-    for (const char* text : {"Vantoro(TM)", "\"Home\" Configuration Utility v3.1"})
+    for (const char* text : {"Vantoro(TM)", VANTORO_ABOUT_PRODUCT_LINE})
         EXPECT_NE(std::find(visit.statics.begin(), visit.statics.end(), text), visit.statics.end()) << text;
 }
 
