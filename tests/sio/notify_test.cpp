@@ -51,7 +51,7 @@ struct ThreadLog {
     static void Install() {
         next = sys.CreateThread;
         sys.CreateThread = Create;
-        sys.SetThreadPriority = [](HANDLE handle, int value) -> BOOL {
+        sys.SetThreadPriority = [](HANDLE handle, int value) WINAPI -> BOOL {
             priority = value;
             return ::SetThreadPriority(handle, value);
         };
@@ -69,7 +69,7 @@ struct BoxLog {
     static inline std::string text, caption;
     static inline UINT style = 0;
     static void Install() {
-        sys.MessageBoxA = [](HWND, LPCSTR boxText, LPCSTR boxCaption, UINT boxStyle) -> int {
+        sys.MessageBoxA = [](HWND, LPCSTR boxText, LPCSTR boxCaption, UINT boxStyle) WINAPI -> int {
             ++shown;
             text = boxText;
             caption = boxCaption;
@@ -178,7 +178,7 @@ TEST(NotifySync, PostsAlmostAtOnceAndClosesCleanly) {
     SysOverride guard;
     MessageWindow window;
     InstallFakePort();
-    sys.GetVersion = []() -> DWORD { return 4; };  // version 4.0: synchronous mode
+    sys.GetVersion = []() WINAPI -> DWORD { return 4; };  // version 4.0: synchronous mode
     ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
     EXPECT_EQ(SioNotify(kPort, window.hwnd(), WM_APP + 7, EV_RXCHAR), 0);
     MessageWindow::Post post{};
@@ -204,12 +204,12 @@ TEST_P(NotifyStartFailure, GivesThreadErrorAndHoldsNoThread) {
     messageBoxes = GetParam().boxes;
     if (GetParam().failCreate)
         sys.CreateThread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
-                              LPDWORD) -> HANDLE {
+                              LPDWORD) WINAPI -> HANDLE {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         };
     else
-        sys.ResumeThread = [](HANDLE) -> DWORD { return static_cast<DWORD>(-1); };
+        sys.ResumeThread = [](HANDLE) WINAPI -> DWORD { return static_cast<DWORD>(-1); };
 
     EXPECT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP + 8, EV_RXFLAG), SIO_THREAD);
     EXPECT_EQ(portTable[kPort].notifyThread.load(), nullptr);
@@ -256,14 +256,14 @@ protected:
         wedge = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         wedged = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         refuse = GetParam().refuseEnd;
-        sys.WaitForSingleObject = [](HANDLE handle, DWORD timeout) -> DWORD {
+        sys.WaitForSingleObject = [](HANDLE handle, DWORD timeout) WINAPI -> DWORD {
             if (handle == ioTable[kPort].eventOv.hEvent) {  // deaf to the wake
                 ::SetEvent(wedged);
                 handle = wedge;
             }
             return ::WaitForSingleObject(handle, timeout);
         };
-        sys.TerminateThread = [](HANDLE thread, DWORD code) -> BOOL {
+        sys.TerminateThread = [](HANDLE thread, DWORD code) WINAPI -> BOOL {
             ++terminations;
             terminated = thread;
             if (refuse) {
