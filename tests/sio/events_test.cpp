@@ -87,7 +87,7 @@ TEST_F(EventWait, WakeFromAnotherThreadEndsTheWait) {
 }
 
 TEST_F(EventWait, FailedStartReturnsAtOnceWithoutWaiting) {
-    sys.SetCommMask = [](HANDLE, DWORD) -> BOOL { return FALSE; };
+    sys.SetCommMask = [](HANDLE, DWORD) WINAPI -> BOOL { return FALSE; };
     EXPECT_EQ(SioWaitEvent(kPort, EV_RXCHAR, -1), SIO_IO_FAILED);
     EXPECT_EQ(FakeCommEvent::WaitsStarted(), 0);
 }
@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(StateCalls, EventWaitCharFailure,
 TEST(EventWaitSync, ReturnsDoneAtOnceWithoutSystemWait) {
     SysOverride guard;
     InstallFakePort();
-    sys.GetVersion = []() -> DWORD { return 4; };  // version 4.0: synchronous mode
+    sys.GetVersion = []() WINAPI -> DWORD { return 4; };  // version 4.0: synchronous mode
     ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
     ASSERT_EQ(syncMode, 1);
     Stopwatch call;

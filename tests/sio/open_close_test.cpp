@@ -224,7 +224,7 @@ TEST_P(OpenCloseEventFailure, FailsCleanlyWithTheSystemError) {
     createsLeft = GetParam();  // events that succeed before the failing one
     realCreate = sys.CreateEventA;
     reports.clear();
-    sys.CreateEventA = [](LPSECURITY_ATTRIBUTES sa, BOOL manual, BOOL initial, LPCSTR name) -> HANDLE {
+    sys.CreateEventA = [](LPSECURITY_ATTRIBUTES sa, BOOL manual, BOOL initial, LPCSTR name) WINAPI -> HANDLE {
         if (createsLeft-- == 0) {
             ::SetLastError(ERROR_NO_SYSTEM_RESOURCES);
             return nullptr;
@@ -281,7 +281,7 @@ TEST(OpenClose, CloseRestoresTimeoutsWakesTheEventWaitAndReleasesAll) {
     signalled = nullptr;
     static decltype(sys.SetEvent) realSetEvent;
     realSetEvent = sys.SetEvent;
-    sys.SetEvent = [](HANDLE event) -> BOOL {
+    sys.SetEvent = [](HANDLE event) WINAPI -> BOOL {
         signalled = event;
         return realSetEvent(event);
     };
@@ -309,7 +309,7 @@ TEST(OpenClose, FailedDeviceCloseIsCountedAndTheSlotClosedAnyway) {
     static decltype(sys.CloseHandle) realClose;
     device = portTable[0].handle;
     realClose = sys.CloseHandle;
-    sys.CloseHandle = [](HANDLE handle) -> BOOL {
+    sys.CloseHandle = [](HANDLE handle) WINAPI -> BOOL {
         if (handle == device) {
             realClose(handle);
             ::SetLastError(ERROR_INVALID_HANDLE);
@@ -326,7 +326,7 @@ TEST(OpenClose, OldWindowsOpensSynchronouslyWithoutEvents) {
     SysOverride guard;
     HandleCounter::Install();
     FakeDevice::Install();
-    sys.GetVersion = []() -> DWORD { return 0x00000004; };
+    sys.GetVersion = []() WINAPI -> DWORD { return 0x00000004; };
     ioTable[0].readStatus = SIO_DONE;  // synchronous opens keep the statuses
     ASSERT_EQ(SioOpenPort(0, 1024, 1024), 0);
     EXPECT_EQ(oldWindows, 1);
@@ -337,7 +337,7 @@ TEST(OpenClose, OldWindowsOpensSynchronouslyWithoutEvents) {
     EXPECT_EQ(ioTable[0].readStatus, SIO_DONE);
 
     static int setEvents;
-    sys.SetEvent = [](HANDLE) -> BOOL { return ++setEvents > 0; };
+    sys.SetEvent = [](HANDLE) WINAPI -> BOOL { return ++setEvents > 0; };
     EXPECT_NE(SioClosePort(0), 0);
     EXPECT_EQ(setEvents, 0);
     EXPECT_EQ(HandleCounter::handlesClosed, 1);  // the device only
@@ -346,19 +346,19 @@ TEST(OpenClose, OldWindowsOpensSynchronouslyWithoutEvents) {
 TEST(OpenClose, OldWindowsCloseTerminatesARunningNotificationThread) {
     SysOverride guard;
     FakeDevice::Install();
-    sys.GetVersion = []() -> DWORD { return 0x00000004; };
+    sys.GetVersion = []() WINAPI -> DWORD { return 0x00000004; };
     ASSERT_EQ(SioOpenPort(0, 1024, 1024), 0);
     static int terminated;
     static std::string shown;
-    sys.GetExitCodeThread = [](HANDLE, LPDWORD code) -> BOOL {
+    sys.GetExitCodeThread = [](HANDLE, LPDWORD code) WINAPI -> BOOL {
         *code = STILL_ACTIVE;
         return TRUE;
     };
-    sys.TerminateThread = [](HANDLE, DWORD) -> BOOL {
+    sys.TerminateThread = [](HANDLE, DWORD) WINAPI -> BOOL {
         ++terminated;
         return FALSE;
     };
-    sys.MessageBoxA = [](HWND, LPCSTR text, LPCSTR, UINT) -> int {
+    sys.MessageBoxA = [](HWND, LPCSTR text, LPCSTR, UINT) WINAPI -> int {
         shown = text;
         return IDOK;
     };
@@ -368,7 +368,7 @@ TEST(OpenClose, OldWindowsCloseTerminatesARunningNotificationThread) {
     static decltype(sys.CloseHandle) realClose;
     thread = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     realClose = sys.CloseHandle;
-    sys.CloseHandle = [](HANDLE handle) -> BOOL {
+    sys.CloseHandle = [](HANDLE handle) WINAPI -> BOOL {
         if (handle == thread) ++threadCloses;
         return realClose(handle);
     };
@@ -390,7 +390,7 @@ TEST(LineOpen, OpensCom3AndTheDeviceKeepsWhatItCan) {
     static DCB handed;
     static decltype(sys.SetCommState) realSet;
     realSet = sys.SetCommState;
-    sys.SetCommState = [](HANDLE h, LPDCB dcb) -> BOOL {
+    sys.SetCommState = [](HANDLE h, LPDCB dcb) WINAPI -> BOOL {
         handed = *dcb;
         return realSet(h, dcb);
     };
@@ -445,12 +445,12 @@ TEST(LineOpen, CloseGivesBackTheDevicesEarlierTimeouts) {
     static decltype(sys.SetCommTimeouts) realSet;
     realGet = sys.GetCommTimeouts;
     realSet = sys.SetCommTimeouts;
-    sys.GetCommTimeouts = [](HANDLE h, LPCOMMTIMEOUTS t) -> BOOL {
+    sys.GetCommTimeouts = [](HANDLE h, LPCOMMTIMEOUTS t) WINAPI -> BOOL {
         BOOL ok = realGet(h, t);
         found = *t;
         return ok;
     };
-    sys.SetCommTimeouts = [](HANDLE h, LPCOMMTIMEOUTS t) -> BOOL {
+    sys.SetCommTimeouts = [](HANDLE h, LPCOMMTIMEOUTS t) WINAPI -> BOOL {
         restored = *t;
         return realSet(h, t);
     };

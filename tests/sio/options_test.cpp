@@ -22,7 +22,7 @@ struct Box {
     static inline std::string text, caption;
     static inline UINT style = 0;
     static void Install() {
-        sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) -> int {
+        sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) WINAPI -> int {
             EXPECT_EQ(owner, nullptr);
             ++shown;
             text = t;

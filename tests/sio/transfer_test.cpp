@@ -33,14 +33,14 @@ struct Fake {
 };
 
 void InstallFakeDevice() {
-    sys.ClearCommError = [](HANDLE, LPDWORD errors, LPCOMSTAT stat) -> BOOL {
+    sys.ClearCommError = [](HANDLE, LPDWORD errors, LPCOMSTAT stat) WINAPI -> BOOL {
         if (errors) *errors = Fake::lineErrors;
         Fake::lineErrors = 0;
         stat->cbInQue = static_cast<DWORD>(Fake::arrived.size());
         stat->cbOutQue = Fake::outQueue;
         return Fake::commOk;
     };
-    sys.WriteFile = [](HANDLE, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) -> BOOL {
+    sys.WriteFile = [](HANDLE, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) WINAPI -> BOOL {
         ++Fake::writes;
         Fake::lastByte = static_cast<const BYTE*>(data)[count - 1];
         if (Fake::writeError == 0) {
@@ -51,11 +51,11 @@ void InstallFakeDevice() {
         SetLastError(Fake::writeError);
         return FALSE;
     };
-    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD {
+    sys.WaitForSingleObject = [](HANDLE, DWORD) WINAPI -> DWORD {
         if (Fake::waitResult == WAIT_OBJECT_0) ioTable[kFakePort].writeOv.Internal = 0;  // completed
         return Fake::waitResult;
     };
-    sys.ReadFile = [](HANDLE, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED) -> BOOL {
+    sys.ReadFile = [](HANDLE, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED) WINAPI -> BOOL {
         DWORD n = static_cast<DWORD>(std::min<size_t>(Fake::arrived.size(), size));
         Fake::arrived.copy(static_cast<char*>(buffer), n);
         Fake::arrived.erase(0, n);
@@ -148,7 +148,7 @@ TEST_P(TransferWriteFailures, EachStepsFailureHasItsAnswer) {
     Fake::writeError = GetParam().writeError;
     Fake::waitResult = GetParam().waitResult;
     Fake::resultOk = GetParam().resultOk;
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD n, BOOL) -> BOOL {
+    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD n, BOOL) WINAPI -> BOOL {
         *n = 0;
         return Fake::resultOk;
     };
@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TransferReadFailure, ReadThatCannotStart) {
     OpenFakePort(false);
     SysOverride guard;
-    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL {
+    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) WINAPI -> BOOL {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     };

@@ -56,11 +56,11 @@ TEST_F(UartRead, HoldsTheGuardJustAroundTheRead) {
     static std::string trace;
     static bool guardRefused, inputRefused;
     static int cookie;
-    sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) -> PVOID {
+    sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) WINAPI -> PVOID {
         trace += (first == 1 && handler) ? "add " : "bad-add ";
         return guardRefused ? nullptr : &cookie;
     };
-    sys.RemoveVectoredExceptionHandler = [](PVOID handle) -> ULONG {
+    sys.RemoveVectoredExceptionHandler = [](PVOID handle) WINAPI -> ULONG {
         trace += handle == &cookie ? "remove" : "bad-remove";
         return 1;
     };
@@ -94,7 +94,7 @@ LONG CALLBACK RecordingGuard(EXCEPTION_POINTERS* info) {
 }  // namespace
 
 TEST_F(UartRead, RefusedInstructionReturnsNoPortIoAndTheProcessGoesOn) {
-    sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) {
+    sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) WINAPI {
         libraryGuard = handler;
         return ::AddVectoredExceptionHandler(first, RecordingGuard);
     };
@@ -114,6 +114,11 @@ TEST_F(UartRead, RefusedInstructionReturnsNoPortIoAndTheProcessGoesOn) {
     other = faults[0];
     other.ExceptionAddress = static_cast<char*>(other.ExceptionAddress) + 1;
     EXPECT_EQ(libraryGuard(&info), EXCEPTION_CONTINUE_SEARCH);
+#if defined(__x86_64__)
     EXPECT_EQ(context.Rip, 0u);
     EXPECT_EQ(context.Rax, 0u);
+#else
+    EXPECT_EQ(context.Eip, 0u);
+    EXPECT_EQ(context.Eax, 0u);
+#endif
 }

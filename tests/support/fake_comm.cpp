@@ -50,12 +50,12 @@ void FakeComm::Install() {
     using sio::sys;
     sys.GetCommState = PatternGetCommState;
     sys.ClearCommError = PendingClearCommError;
-    sys.SetCommState = [](HANDLE, LPDCB dcb) { return dcbsSet.push_back(*dcb), setCommStateResult; };
-    sys.EscapeCommFunction = [](HANDLE, DWORD code) { return escapes.push_back(code), escapeResult; };
-    sys.SetCommBreak = [](HANDLE) { return ++breaksSet, breakResult; };
-    sys.ClearCommBreak = [](HANDLE) { return ++breaksCleared, breakResult; };
+    sys.SetCommState = [](HANDLE, LPDCB dcb) WINAPI { return dcbsSet.push_back(*dcb), setCommStateResult; };
+    sys.EscapeCommFunction = [](HANDLE, DWORD code) WINAPI { return escapes.push_back(code), escapeResult; };
+    sys.SetCommBreak = [](HANDLE) WINAPI { return ++breaksSet, breakResult; };
+    sys.ClearCommBreak = [](HANDLE) WINAPI { return ++breaksCleared, breakResult; };
     // The word is written also on failure: the library must not trust it then.
-    sys.GetCommModemStatus = [](HANDLE, LPDWORD status) { return *status = modemStatus, modemStatusResult; };
+    sys.GetCommModemStatus = [](HANDLE, LPDWORD status) WINAPI { return *status = modemStatus, modemStatusResult; };
 }
 
 int FakeComm::OpenPort(int port) {
