@@ -203,11 +203,11 @@ class NotifyStartFailure : public Notify, public ::testing::WithParamInterface<S
 TEST_P(NotifyStartFailure, GivesThreadErrorAndHoldsNoThread) {
     static int moduleRefs;
     moduleRefs = 0;
-    sys.GetModuleHandleExA = [](DWORD flags, LPCSTR address, HMODULE* module) -> BOOL {
+    sys.GetModuleHandleExA = [](DWORD flags, LPCSTR address, HMODULE* module) WINAPI -> BOOL {
         ++moduleRefs;
         return ::GetModuleHandleExA(flags, address, module);
     };
-    sys.FreeLibrary = [](HMODULE module) -> BOOL {
+    sys.FreeLibrary = [](HMODULE module) WINAPI -> BOOL {
         --moduleRefs;
         return ::FreeLibrary(module);
     };
@@ -270,11 +270,11 @@ struct GatedStart {
         gate = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         terminations = 0;
         sys.CreateThread = [](LPSECURITY_ATTRIBUTES sa, SIZE_T size, LPTHREAD_START_ROUTINE start,
-                              LPVOID param, DWORD flags, LPDWORD id) -> HANDLE {
+                              LPVOID param, DWORD flags, LPDWORD id) WINAPI -> HANDLE {
             routine = start;
             return ThreadLog::Create(sa, size, Run, param, flags, id);
         };
-        sys.TerminateThread = [](HANDLE thread, DWORD code) -> BOOL {
+        sys.TerminateThread = [](HANDLE thread, DWORD code) WINAPI -> BOOL {
             ++terminations;
             return ::TerminateThread(thread, code);
         };
@@ -303,7 +303,7 @@ struct ModuleLog {
 
 TEST_F(Notify, ThreadHoldsTheLibrarysModuleUntilItHasEnded) {
     ModuleLog::trace.clear();
-    sys.GetModuleHandleExA = [](DWORD flags, LPCSTR address, HMODULE* module) -> BOOL {
+    sys.GetModuleHandleExA = [](DWORD flags, LPCSTR address, HMODULE* module) WINAPI -> BOOL {
         BOOL ok = ::GetModuleHandleExA(flags, address, module);
         ModuleLog::taken = *module;
         ModuleLog::trace += (flags == GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS &&
@@ -312,11 +312,11 @@ TEST_F(Notify, ThreadHoldsTheLibrarysModuleUntilItHasEnded) {
                                 : "take-wrong ";
         return ok;
     };
-    sys.PostMessageA = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> BOOL {
+    sys.PostMessageA = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) WINAPI -> BOOL {
         ModuleLog::trace += "post ";
         return ::PostMessageA(window, message, wParam, lParam);
     };
-    sys.FreeLibraryAndExitThread = [](HMODULE module, DWORD code) {
+    sys.FreeLibraryAndExitThread = [](HMODULE module, DWORD code) WINAPI {
         ModuleLog::trace += module == ModuleLog::taken ? "release-and-end" : "release-wrong";
         ::FreeLibraryAndExitThread(module, code);
     };
@@ -336,7 +336,7 @@ TEST(NotifySync, CloseLetsARunningThreadEndInsteadOfTerminatingIt) {
     InstallFakePort();
     ThreadLog::Install();
     GatedStart::Install();
-    sys.GetVersion = []() -> DWORD { return 4; };  // version 4.0: synchronous mode
+    sys.GetVersion = []() WINAPI -> DWORD { return 4; };  // version 4.0: synchronous mode
     ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
     ASSERT_EQ(SioNotify(kPort, window.hwnd(), WM_APP + 16, EV_RXCHAR), 0);
     std::thread opener([] {

@@ -268,12 +268,12 @@ TEST_P(OverlappedEndReadCancelRefused, NeverCancelsThePortsOtherRequests) {
         return TRUE;
     };
     // The refused read ends by itself while the library waits for it.
-    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD {
+    sys.WaitForSingleObject = [](HANDLE, DWORD) WINAPI -> DWORD {
         ioTable[kFakePort].readOv.Internal = 0;
         ioTable[kFakePort].readOv.InternalHigh = 2;
         return WAIT_OBJECT_0;
     };
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) -> BOOL {
+    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) WINAPI -> BOOL {
         *n = static_cast<DWORD>(ov->InternalHigh);
         return TRUE;
     };

@@ -371,24 +371,24 @@ TEST(Transfer, NoWaitWriteSurvivesARefusedReadCancel) {
     ASSERT_EQ(SioWriteBlock(kFakePort, kFrame, 9), 1);  // pends
     static int wideCancels;
     wideCancels = 0;
-    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED ov) -> BOOL {
+    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED ov) WINAPI -> BOOL {
         ov->Internal = STATUS_PENDING;
         SetLastError(ERROR_IO_PENDING);
         return FALSE;
     };
-    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED) -> BOOL {
+    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED) WINAPI -> BOOL {
         SetLastError(ERROR_INVALID_FUNCTION);
         return FALSE;
     };
-    sys.CancelIo = [](HANDLE) -> BOOL { return ++wideCancels > 0; };
+    sys.CancelIo = [](HANDLE) WINAPI -> BOOL { return ++wideCancels > 0; };
     // The read ends by itself with one byte while the library waits for it.
-    sys.WaitForSingleObject = [](HANDLE event, DWORD) -> DWORD {
+    sys.WaitForSingleObject = [](HANDLE event, DWORD) WINAPI -> DWORD {
         if (event != ioTable[kFakePort].readOv.hEvent) return WAIT_TIMEOUT;
         ioTable[kFakePort].readOv.Internal = 0;
         ioTable[kFakePort].readOv.InternalHigh = 1;
         return WAIT_OBJECT_0;
     };
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) -> BOOL {
+    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) WINAPI -> BOOL {
         *n = static_cast<DWORD>(ov->InternalHigh);
         return TRUE;
     };

@@ -74,7 +74,7 @@ TEST(LineHomeRun, DeviceRefusing9600SendsNothing) {
     peer.Purge();
     SysOverride guard;
     realSetCommState = sio::sys.SetCommState;
-    sio::sys.SetCommState = [](HANDLE device, LPDCB dcb) -> BOOL {
+    sio::sys.SetCommState = [](HANDLE device, LPDCB dcb) WINAPI -> BOOL {
         if (dcb->BaudRate != 9600) return realSetCommState(device, dcb);
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
