@@ -4,6 +4,8 @@
 // all that the open acquired, so a failed open holds nothing.
 #include <stdio.h>
 
+#include <initializer_list>
+
 #include "open_close.h"
 #include "sio_state.h"
 #include "sys_table.h"
@@ -128,8 +130,7 @@ void SignalEventWait(int port) {
 void CloseEvents(int port) {
     PortIo& io = ioTable[port];
     if (io.synchronous) return;
-    OVERLAPPED* const overlapped[] = {&io.readOv, &io.writeOv, &io.eventOv};
-    for (OVERLAPPED* ov : overlapped) {
+    for (OVERLAPPED* ov : {&io.readOv, &io.writeOv, &io.eventOv}) {
         if (ov->hEvent) sys.CloseHandle(ov->hEvent);  // not counted: only device and thread closes are
         ov->hEvent = nullptr;
     }

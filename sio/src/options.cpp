@@ -120,7 +120,7 @@ extern "C" int SioQueryInfo(int letter) {
     switch (letter & 0xFF) {
         case '1': return spareCounter1;
         case '2': return spareCounter2;
-        case '3': return 1;
+        case '3':
         case 'I': return 1;
         case '?': return 999;
         case 'V': return HexField(kVersionStamp + kVersionField);

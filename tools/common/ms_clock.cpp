@@ -9,7 +9,7 @@ namespace {
 struct Origin {
     LARGE_INTEGER frequency;
     LARGE_INTEGER start;
-    Origin() {
+    Origin() noexcept {
         ::QueryPerformanceFrequency(&frequency);
         ::QueryPerformanceCounter(&start);
     }

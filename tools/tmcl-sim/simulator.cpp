@@ -32,7 +32,7 @@ BOOL WINAPI OnConsoleControl(DWORD) {
 }
 
 // stdout may be a pipe (a test reads the log as it grows): flush every line.
-void Log(const char* format, ...) {
+void Log(const char* format, ...) {  // NOLINT(cert-dcl50-cpp): printf-style lines, checked by the compiler
     va_list args;
     va_start(args, format);
     std::vfprintf(stdout, format, args);

@@ -14,13 +14,21 @@ namespace {
 constexpr char kFileHeader[] =
     "# tmcl-sim EEPROM: one stored global parameter per line: bank parameter value\n";
 
+// Three whole numbers and nothing else; a number out of range fails the
+// stream instead of wrapping.
 bool ParseLine(const std::string& line, int& bank, int& parameter, int32_t& value) {
-    long long wide = 0;
-    char extra = 0;
-    if (std::sscanf(line.c_str(), "%d %d %lld %c", &bank, &parameter, &wide, &extra) != 3)
-        return false;
-    if (wide < INT32_MIN || wide > INT32_MAX) return false;
-    value = static_cast<int32_t>(wide);
+    std::istringstream fields(line);
+    long long wideBank = 0;
+    long long wideParameter = 0;
+    long long wideValue = 0;
+    std::string extra;
+    if (!(fields >> wideBank >> wideParameter >> wideValue) || (fields >> extra)) return false;
+    if (wideBank < 0 || wideBank >= kBankCount) return false;
+    if (wideParameter < 0 || wideParameter >= kParametersPerBank) return false;
+    if (wideValue < INT32_MIN || wideValue > INT32_MAX) return false;
+    bank = static_cast<int>(wideBank);
+    parameter = static_cast<int>(wideParameter);
+    value = static_cast<int32_t>(wideValue);
     return SimulatedController::ValidCell(bank, parameter);
 }
 
@@ -50,7 +58,8 @@ bool ParseEeprom(const std::string& text, SimulatedController& controller, std::
     std::string line;
     for (int number = 1; std::getline(lines, line); ++number) {
         if (IsBlankOrComment(line)) continue;
-        int bank = 0, parameter = 0;
+        int bank = 0;
+        int parameter = 0;
         int32_t value = 0;
         if (!ParseLine(line, bank, parameter, value)) {
             error = "line " + std::to_string(number) + ": expected \"bank(0-3) parameter(0-" +

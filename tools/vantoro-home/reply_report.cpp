@@ -9,7 +9,7 @@ namespace home {
 std::vector<std::string> ReportLines(const std::vector<uint8_t>& received) {
     std::vector<std::string> lines;
     if (received.empty()) {
-        lines.push_back("no reply received");
+        lines.emplace_back("no reply received");
         return lines;
     }
     lines.push_back("received " + std::to_string(received.size()) + " byte(s):");
@@ -29,7 +29,6 @@ std::vector<std::string> ReportLines(const std::vector<uint8_t>& received) {
 
 bool VerifyReplies(const std::vector<uint8_t>& received, const HomeSequence& sent,
                    std::string& failure) {
-    std::vector<const uint8_t*> replies;
     for (const tmcl::ScannedItem& item :
          tmcl::ScanReplies(received.data(), static_cast<int>(received.size()))) {
         if (item.kind == tmcl::ScannedItem::kUnframed) {
@@ -37,14 +36,14 @@ bool VerifyReplies(const std::vector<uint8_t>& received, const HomeSequence& sen
             return false;
         }
     }
-    if (received.size() != static_cast<size_t>(kFramesPerSequence * tmcl::kFrameSize)) {
+    if (received.size() != static_cast<size_t>(kFramesPerSequence) * tmcl::kFrameSize) {
         failure = "expected " + std::to_string(kFramesPerSequence) + " replies (" +
                   std::to_string(kFramesPerSequence * tmcl::kFrameSize) + " bytes), got " +
                   std::to_string(received.size()) + " bytes";
         return false;
     }
     for (int i = 0; i < kFramesPerSequence; ++i) {
-        const uint8_t* reply = received.data() + i * tmcl::kFrameSize;
+        const uint8_t* reply = received.data() + static_cast<size_t>(i) * tmcl::kFrameSize;
         tmcl::ReplyFrame fields = tmcl::DecodeReply(reply);
         std::string which = "reply " + std::to_string(i + 1);
         std::string fault;

@@ -34,6 +34,8 @@ int ReadReply(int port, const ControllerLink& link, unsigned timeoutMs, uint8_t*
             return count;
         }
         got += count;
+        // nowMs() is a clock, so the two readings differ (cppcheck takes them as one).
+        // cppcheck-suppress [duplicateExpression, unsignedLessThanZero]
         if (got == tmcl::kFrameSize || link.nowMs() - start >= timeoutMs) break;
         if (count == 0) link.sleep(kPollMs);
     }
