@@ -11,6 +11,7 @@
 #include "sio.h"
 #include "sio_state.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 
@@ -189,4 +190,81 @@ TEST_F(LineEventWait, SilentLineWaitEndsEarlyWithoutEvent) {
 
 TEST_F(LineEventWait, ModemLineEventIsRefused) {
     EXPECT_EQ(SioWaitEvent(kLinePort, EV_RXCHAR | EV_CTS, 3000), SIO_IO_FAILED);
+}
+
+// ---- On the virtual Windows driver: waits that really wait ----------------
+
+namespace {
+
+constexpr int kEnd = 2;  // COM3 on the virtual driver
+constexpr int kFar = 3;  // COM4, the other end of its cable
+
+class DriverEventWait : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
+        ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
+    }
+    void TearDown() override {
+        SioClosePort(kEnd);
+        SioClosePort(kFar);
+    }
+    // Runs action on another thread once the next event wait of kEnd pends.
+    static std::thread WhenNextWaitPends(void (*action)()) {
+        long before = VirtualSerialDriver::WaitsStarted(kEnd);
+        return std::thread([action, before] {
+            if (VirtualSerialDriver::WaitUntilPending(kEnd, before, 10000)) action();
+        });
+    }
+
+    VirtualSerialDriver driver_;
+};
+
+}  // namespace
+
+TEST_F(DriverEventWait, PendsOnASilentLineAndCompletesOnAByte) {
+    Stopwatch quiet;
+    EXPECT_EQ(SioWaitEvent(kEnd, EV_RXCHAR, 100), SIO_PENDING);
+    EXPECT_GE(quiet.Milliseconds(), 90.0);
+
+    std::thread farEnd = WhenNextWaitPends([] { SioPutByte(kFar, 'x'); });
+    EXPECT_EQ(SioWaitEvent(kEnd, EV_RXCHAR, 10000), SIO_DONE);
+    farEnd.join();
+    EXPECT_EQ(ioTable[kEnd].eventMask, static_cast<DWORD>(EV_RXCHAR));
+    EXPECT_EQ(SioGetByte(kEnd), 'x');
+}
+
+TEST_F(DriverEventWait, WaitCharCompletesOnTheCharacterOnlyAndKeepsIt) {
+    std::thread farEnd = WhenNextWaitPends([] { SioWriteBlock(kFar, "ab", 2); });
+    EXPECT_EQ(SioWaitChar(kEnd, 0x0D, 300), SIO_PENDING);  // other bytes do not end it
+    farEnd.join();
+    EXPECT_EQ(SioRxCount(kEnd), 2);
+
+    farEnd = WhenNextWaitPends([] { SioWriteBlock(kFar, "c\r", 2); });
+    EXPECT_EQ(SioWaitChar(kEnd, 0x0D, 10000), SIO_DONE);
+    farEnd.join();
+    EXPECT_EQ(ioTable[kEnd].eventMask, static_cast<DWORD>(EV_RXFLAG));
+    EXPECT_NE(SioSetBaud(kEnd, 5), 0);  // a later setting call keeps the character
+    EXPECT_EQ(VirtualSerialDriver::Dcb(kEnd).EvtChar, 0x0D);
+}
+
+TEST_F(DriverEventWait, EveryEventKindEndsAWaitForIt) {
+    const struct {
+        DWORD event;
+        void (*cause)();
+    } kinds[] = {
+        {EV_CTS, [] { SioLineRTS(kFar, 'S'); }},
+        {EV_DSR, [] { SioLineDTR(kFar, 'S'); }},
+        {EV_RLSD, [] { SioLineDTR(kFar, 'C'); }},
+        {EV_RING, [] { VirtualSerialDriver::SetRing(kEnd, true); }},
+        {EV_BREAK, [] { SioBreakControl(kFar, 'A'); }},
+        {EV_ERR, [] { VirtualSerialDriver::InjectErrors(kEnd, CE_RXPARITY); }},
+        {EV_TXEMPTY, [] { SioPutByte(kEnd, 'y'); }},
+    };
+    for (const auto& kind : kinds) {
+        std::thread cause = WhenNextWaitPends(kind.cause);
+        EXPECT_EQ(SioWaitEvent(kEnd, static_cast<int>(kind.event), 10000), SIO_DONE) << kind.event;
+        cause.join();
+        EXPECT_EQ(ioTable[kEnd].eventMask, kind.event);
+    }
 }

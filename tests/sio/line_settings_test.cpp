@@ -12,6 +12,7 @@
 #include "sio_state.h"
 #include "sys_override.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 using Escapes = std::vector<DWORD>;
@@ -362,4 +363,55 @@ TEST_F(LineSettings, DataBitsMaskTheBytesReceived) {
         EXPECT_EQ(SioGetByte(kLinePort), 0xFF & mask) << dataBits;
         EXPECT_EQ(SioGetByte(kLinePort), 0xC1 & mask) << dataBits;
     }
+}
+
+// ---- On the virtual Windows driver: modem lines and breaks ----------------
+
+class DriverLines : public ::testing::Test {
+protected:
+    static constexpr int kEnd = 2, kFar = 3;  // the two ends of a cable
+    void SetUp() override {
+        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
+        ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
+    }
+    void TearDown() override {
+        SioClosePort(kEnd);
+        SioClosePort(kFar);
+    }
+    VirtualSerialDriver driver_;
+};
+
+TEST_F(DriverLines, DtrAndRtsReachTheOtherEndsInputs) {
+    EXPECT_EQ(SioModemDSR(kFar) | SioModemDCD(kFar) | SioModemCTS(kFar), 0);
+    EXPECT_NE(SioLineDTR(kEnd, 'S'), 0);
+    EXPECT_EQ(SioModemDSR(kFar), 32);
+    EXPECT_EQ(SioModemDCD(kFar), 128);
+    EXPECT_EQ(SioModemCTS(kFar), 0);
+    EXPECT_NE(SioLineRTS(kEnd, 'S'), 0);
+    EXPECT_EQ(SioModemCTS(kFar), 16);
+    EXPECT_NE(SioLineDTR(kEnd, 'C'), 0);
+    EXPECT_EQ(SioModemDSR(kFar) | SioModemDCD(kFar), 0);
+    VirtualSerialDriver::SetRing(kEnd, true);
+    EXPECT_EQ(SioModemRI(kEnd), 64);
+}
+
+TEST_F(DriverLines, HardwareFlowHandsRtsToTheDriver) {
+    EXPECT_EQ(SioSetFlow(kEnd, 'H'), 1);
+    DCB dcb = VirtualSerialDriver::Dcb(kEnd);
+    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+    EXPECT_EQ(dcb.fOutxCtsFlow, 1u);
+    EXPECT_EQ(SioModemCTS(kFar), 16);      // the driver raises RTS while it can receive
+    EXPECT_EQ(SioLineRTS(kEnd, 'C'), 0);   // and keeps it
+    EXPECT_EQ(SioModemCTS(kFar), 16);
+    EXPECT_EQ(SioSetFlow(kEnd, 'N'), 1);
+    EXPECT_EQ(SioModemCTS(kFar), 0);
+}
+
+TEST_F(DriverLines, BreakIsDetectedOnceAtTheOtherEnd) {
+    EXPECT_EQ(SioBreakControl(kFar, 'D'), 0);
+    EXPECT_NE(SioBreakControl(kEnd, 'A'), 0);
+    EXPECT_NE(SioBreakControl(kEnd, 'C'), 0);
+    EXPECT_EQ(SioBreakControl(kFar, 'D'), 16);
+    EXPECT_EQ(SioBreakControl(kFar, 'D'), 0);
+    EXPECT_EQ(SioBreakControl(kEnd, 'D'), 0);
 }

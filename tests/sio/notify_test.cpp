@@ -15,6 +15,7 @@
 #include "sio.h"
 #include "sio_state.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 
@@ -421,4 +422,84 @@ TEST(LineNotify, PeerByteBringsTheMessageAndCloseReleasesAll) {
     EXPECT_EQ(closeFailures, 0);
     EXPECT_EQ(HandleCounter::Outstanding(), 0);
     EXPECT_EQ(ReleasedHandles::Misuses(), 0);
+}
+
+// ---- On the virtual Windows driver ----------------------------------------
+
+namespace {
+
+constexpr int kEnd = 2;  // COM3 on the virtual driver
+constexpr int kFar = 3;  // the other end of its cable
+
+class DriverNotify : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(window_.hwnd(), nullptr);
+        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
+        ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
+    }
+    void TearDown() override {
+        VirtualSerialDriver::Hold(kEnd, false);
+        VirtualSerialDriver::ReleaseHeld(kEnd);
+        SioClosePort(kEnd);
+        SioClosePort(kFar);
+    }
+    // Arms a thread and waits until its wait pends in the driver.
+    void Arm(int message) {
+        long waits = VirtualSerialDriver::WaitsStarted(kEnd);
+        ASSERT_EQ(SioNotify(kEnd, window_.hwnd(), message, EV_RXCHAR), 0);
+        ASSERT_TRUE(VirtualSerialDriver::WaitUntilPending(kEnd, waits, kLong));
+    }
+    // The next message; completions held back are delivered meanwhile.
+    bool NextMessage(MessageWindow::Post* post) {
+        DWORD start = ::GetTickCount();
+        while (::GetTickCount() - start < kLong) {
+            VirtualSerialDriver::ReleaseHeld(kEnd);
+            if (window_.NextPost(post, 1)) return true;
+        }
+        return false;
+    }
+
+    VirtualSerialDriver driver_;
+    MessageWindow window_;
+};
+
+}  // namespace
+
+TEST_F(DriverNotify, OneMessagePerEventAndNoneWithoutOne) {
+    Arm(WM_APP + 20);
+    MessageWindow::Post post{};
+    EXPECT_FALSE(window_.NextPost(&post, 100));  // a silent line brings nothing
+    ASSERT_EQ(SioPutByte(kFar, 'x'), 1);
+    ASSERT_TRUE(NextMessage(&post));
+    EXPECT_EQ(post.message, static_cast<UINT>(WM_APP + 20));
+    EXPECT_EQ(post.wParam, static_cast<WPARAM>(kEnd));
+    EXPECT_FALSE(window_.NextPost(&post, 50));
+}
+
+// Re-armed from each message, with every completion delivered late: a wake
+// from outside leaves the thread's request outstanding unless the thread ends
+// it, and the new thread's mask change would then complete that old request
+// into the new wait, a message without an event.
+TEST_F(DriverNotify, ReArmedAThousandTimesGivesOneMessagePerEventOrWake) {
+    VirtualSerialDriver::Hold(kEnd, true);
+    Arm(WM_APP + 21);
+    int spurious = 0;
+    for (int round = 0; round < 1000; ++round) {
+        if (round % 2) {
+            ASSERT_EQ(SioPutByte(kFar, 'x'), 1) << round;
+        } else {
+            SioPortControl(kEnd, 'S', 0);
+        }
+        MessageWindow::Post post{};
+        ASSERT_TRUE(NextMessage(&post)) << "round " << round;
+        SioFlushRx(kEnd);
+        Arm(WM_APP + 21);
+        if (HasFatalFailure()) FAIL() << "round " << round;
+        VirtualSerialDriver::ReleaseHeld(kEnd);  // an old request ending now must reach nobody
+        if (window_.NextPost(&post, 2)) ++spurious;
+        if (spurious) break;
+    }
+    EXPECT_EQ(spurious, 0);
+    EXPECT_EQ(threadsStarted, threadsEnded + 1);  // the last one still waits
 }

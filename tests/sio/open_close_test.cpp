@@ -13,6 +13,7 @@
 #include "sio_state.h"
 #include "sys_override.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 
@@ -474,4 +475,59 @@ TEST(LineOpen, ThousandCyclesAndHundredFailedOpensLeakNoHandle) {
     EXPECT_EQ(HandleCounter::Outstanding(), outstanding);
     EXPECT_EQ(ProbeHandleValue(), before);
     EXPECT_EQ(closeFailures, 0);
+}
+
+// ---- On the virtual Windows driver -----------------------------------------
+
+TEST(DriverOpen, KeepsEveryDcbFieldItDoesNotSet) {
+    VirtualSerialDriver driver;
+    DCB device = VirtualSerialDriver::Dcb(2);
+    device.fParity = 1;
+    device.fErrorChar = 1;
+    device.fDummy2 = 0x1234;
+    device.ErrorChar = '?';
+    device.EofChar = 0x1A;
+    device.EvtChar = 0x7E;
+    device.wReserved1 = 0x5A5A;
+    VirtualSerialDriver::SetDcb(2, device);
+    ASSERT_EQ(SioOpenPort(2, 1024, 1024), 0);
+    DCB opened = VirtualSerialDriver::Dcb(2);
+    EXPECT_EQ(opened.BaudRate, 19200u);
+    EXPECT_EQ(opened.Parity, NOPARITY);
+    // Blank what the open sets; the rest is the device's own.
+    for (DCB* dcb : {&device, &opened}) {
+        dcb->BaudRate = 0;
+        dcb->ByteSize = dcb->Parity = dcb->StopBits = 0;
+        dcb->fBinary = 0;
+        dcb->fOutxCtsFlow = 0;
+        dcb->fOutxDsrFlow = 0;
+        dcb->fDtrControl = 0;
+        dcb->fDsrSensitivity = 0;
+        dcb->fTXContinueOnXoff = 0;
+        dcb->fOutX = 0;
+        dcb->fInX = 0;
+        dcb->fNull = 0;
+        dcb->fRtsControl = 0;
+        dcb->fAbortOnError = 0;
+        dcb->XonChar = dcb->XoffChar = 0;
+        dcb->XonLim = dcb->XoffLim = 0;
+    }
+    EXPECT_EQ(memcmp(&device, &opened, sizeof device), 0);
+    EXPECT_EQ(VirtualSerialDriver::RxQueueSize(2), 1024u);
+    EXPECT_EQ(VirtualSerialDriver::Timeouts(2).ReadIntervalTimeout, MAXDWORD);
+    EXPECT_NE(SioClosePort(2), 0);
+}
+
+TEST(DriverOpen, SecondOpenElsewhereIsRefusedAndMissingPortsAreNotFound) {
+    VirtualSerialDriver driver;
+    ASSERT_EQ(SioOpenPort(2, 1024, 1024), 0);
+    HANDLE other = sys.CreateFileA("\\\\.\\COM3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(SioOpenPort(8, 1024, 1024), SIO_WIN_ERROR);
+    EXPECT_EQ(lastWinError, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_NE(SioClosePort(2), 0);
+    EXPECT_EQ(SioOpenPort(2, 1024, 1024), 0);
+    EXPECT_NE(SioClosePort(2), 0);
 }

@@ -12,6 +12,7 @@
 #include "sys_override.h"
 #include "transfer_ports.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 
@@ -356,4 +357,60 @@ TEST(LineTransfer, NoWaitWriteStaysPendingUntilThePeerReads) {
         accepted = SioWriteBlock(kLinePort, kFrame, 9);
     EXPECT_EQ(accepted, 1);
     EXPECT_EQ(peer.Read(9, 2000), std::string(kFrame, 9));
+}
+
+// ---- On the virtual Windows driver: line errors and the queues -------------
+
+class DriverQueues : public ::testing::Test {
+protected:
+    static constexpr int kEnd = 2, kFar = 3;  // the two ends of a cable
+    void SetUp() override {
+        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
+        ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
+    }
+    void TearDown() override {
+        SioClosePort(kEnd);
+        SioClosePort(kFar);
+    }
+    VirtualSerialDriver driver_;
+};
+
+TEST_F(DriverQueues, InjectedFramingErrorIsReportedOnce) {
+    VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
+    EXPECT_EQ(SioLineErrors(kEnd, CE_FRAME | CE_BREAK), CE_FRAME);
+    EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
+}
+
+TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
+    ASSERT_EQ(SioWriteBlock(kFar, "abc", 3), 3);
+    EXPECT_EQ(SioRxCount(kEnd), 3);
+    // Under hardware flow with the far end's RTS off, what this end writes
+    // stays in its transmit queue.
+    ASSERT_EQ(SioSetFlow(kEnd, 'H'), 1);
+    ASSERT_EQ(SioWriteBlock(kEnd, "hello", 5), 5);
+    EXPECT_EQ(SioTxCount(kEnd), 5);
+
+    EXPECT_EQ(SioFlushRx(kEnd), 0);
+    EXPECT_EQ(SioRxCount(kEnd), 0);
+    EXPECT_EQ(SioTxCount(kEnd), 5);
+
+    ASSERT_EQ(SioWriteBlock(kFar, "de", 2), 2);
+    EXPECT_EQ(SioFlushTx(kEnd), 0);
+    EXPECT_EQ(SioTxCount(kEnd), 0);
+    EXPECT_EQ(SioRxCount(kEnd), 2);
+    ASSERT_NE(SioLineRTS(kFar, 'S'), 0);  // the line opens: nothing was left to send
+    EXPECT_EQ(SioRxCount(kFar), 0);
+    char buffer[8];
+    EXPECT_EQ(SioReadBlock(kEnd, buffer, sizeof buffer), 2);
+    EXPECT_EQ(std::string(buffer, 2), "de");
+}
+
+TEST_F(DriverQueues, BlockLargerThanTheQueuesPendsUntilTheFarEndReads) {
+    const std::string data = Pattern(8192);
+    portTable[kEnd].noWait = 1;
+    EXPECT_EQ(SioWriteBlock(kEnd, data.data(), static_cast<int>(data.size())), 1);
+    EXPECT_EQ(SioPutByte(kEnd, 'x'), SIO_NO_DATA);
+    std::string received = ReadBlocks(kFar, data.size(), 5000);
+    EXPECT_TRUE(received == data) << received.size();
+    EXPECT_EQ(SioPutByte(kEnd, 'x'), 1);
 }
