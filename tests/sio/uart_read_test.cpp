@@ -43,6 +43,7 @@ TEST_F(UartRead, ReadsTheBasePlusTheOffsetInSixteenBits) {
 
 TEST_F(UartRead, RefusesPortsWithoutAnAddressAndClosedPorts) {
     static int reads;
+    reads = 0;
     sys.PortInput = [](unsigned short) { return ++reads; };
     EXPECT_EQ(SioReadUart(4, 0), -1);
     EXPECT_EQ(SioReadUart(5, 0), IE_NOPEN);
@@ -55,6 +56,8 @@ TEST_F(UartRead, HoldsTheGuardJustAroundTheRead) {
     static std::string trace;
     static bool guardRefused, inputRefused;
     static int cookie;
+    trace.clear();
+    guardRefused = inputRefused = false;
     sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) -> PVOID {
         trace += (first == 1 && handler) ? "add " : "bad-add ";
         return guardRefused ? nullptr : &cookie;
@@ -93,6 +96,7 @@ LONG CALLBACK RecordingGuard(EXCEPTION_POINTERS* info) {
 }  // namespace
 
 TEST_F(UartRead, RefusedInstructionReturnsNoPortIoAndTheProcessGoesOn) {
+    faults.clear();
     sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) {
         libraryGuard = handler;
         return ::AddVectoredExceptionHandler(first, RecordingGuard);
