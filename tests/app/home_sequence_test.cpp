@@ -59,7 +59,13 @@ struct Recorder {
             if (data == frames[i]) return names[i];
         return "?";
     }
-    static HomeSequenceIo Io() {
+    // Starts an empty record; the writes answer as given.
+    static HomeSequenceIo Io(int sixth = kFrameSize, int every = 0) {
+        trace.clear();
+        bytes.clear();
+        writes = 0;
+        sixthResult = sixth;
+        everyResult = every;
         return {[](const char* text) { trace.push_back(std::string("line ") + text); },
                 [](unsigned ms) { trace.push_back("sleep " + std::to_string(ms)); },
                 [](int port, const char* data, int count) {
@@ -111,8 +117,7 @@ TEST_P(HomeSequenceRun, LinesWritesAndPausesInOrder) {
 INSTANTIATE_TEST_SUITE_P(Options, HomeSequenceRun, ::testing::Values(1, 2));
 
 TEST(HomeSequence, SixthFrameWritingNothingStillCountsAsSent) {
-    Recorder::sixthResult = 0;
-    RunHomeSequence(1, 2, Recorder::Io());
+    RunHomeSequence(1, 2, Recorder::Io(0));
     EXPECT_EQ(Recorder::trace, ExpectedTrace(1));
 }
 
@@ -124,16 +129,14 @@ std::vector<std::string> EntriesStartingWith(const std::string& prefix) {
 }
 
 TEST(HomeSequence, FailingSixthFrameWritesOnlyItsErrorText) {
-    Recorder::sixthResult = SIO_IO_FAILED;
-    RunHomeSequence(2, 2, Recorder::Io());
+    RunHomeSequence(2, 2, Recorder::Io(SIO_IO_FAILED));
     EXPECT_EQ(EntriesStartingWith("line "),
               (std::vector<std::string>{"\nSending commnad...", " ", "\n\nUnknown code -13\n"}));
     EXPECT_EQ(EntriesStartingWith("sleep "), std::vector<std::string>(5, "100"));
 }
 
 TEST(HomeSequence, OffLineShowsHeaderBlankAndNotOpenTextOnly) {
-    Recorder::everyResult = IE_NOPEN;
-    RunHomeSequence(1, 2, Recorder::Io());
+    RunHomeSequence(1, 2, Recorder::Io(kFrameSize, IE_NOPEN));
     EXPECT_EQ(
         EntriesStartingWith("line "),
         (std::vector<std::string>{"\nSending commnad...", " ", "\n\nCannot open COM port\n"}));
@@ -142,7 +145,8 @@ TEST(HomeSequence, OffLineShowsHeaderBlankAndNotOpenTextOnly) {
 }
 
 TEST(HomeSequence, OtherOptionsDoNothing) {
-    for (int option : {0, 3, -1}) RunHomeSequence(option, 2, Recorder::Io());
+    HomeSequenceIo io = Recorder::Io();
+    for (int option : {0, 3, -1}) RunHomeSequence(option, 2, io);
     EXPECT_TRUE(Recorder::trace.empty());
 }
 

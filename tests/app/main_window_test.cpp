@@ -32,8 +32,20 @@ constexpr int kCom3Command = IDM_COM1 + kLinePort;
 
 class GuiMainWindow : public ::testing::Test {
 protected:
+    // The tool's state and window class start anew for each test.
+    void SetUp() override {
+        app = AppState{};
+        appSys = AppSysTable{};
+    }
     void TearDown() override {
         if (window_ && IsWindow(window_)) DestroyWindow(window_);
+        for (int port = 0; port < 12; ++port) SioClosePort(port);
+        UnregisterClassA(app.windowClass, GetModuleHandleA(nullptr));
+        // A destroyed main window leaves WM_QUIT behind, which would end the
+        // next test's modal loops at once.
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
     }
 
     void CreateMainWindow() {
