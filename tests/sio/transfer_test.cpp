@@ -1,6 +1,7 @@
-// The byte, block and queue calls: port checks and argument checks first,
-// failures and pending writes through fakes in the system-call table, and
-// real transfers both ways over a virtual line in both library modes.
+// The byte, block and queue calls: argument checks and pending writes through
+// fakes in the system-call table, the queues on the virtual Windows driver,
+// and real transfers both ways over a virtual line in both library modes.
+// Every failing system call is walked by the fault walk.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,31 +23,25 @@ const char kFrame[] = "\x01\x05\x02\x00\x00\x00\x00\x10\x18";  // one 9-byte com
 
 // What the fakes answer and what they saw; reset by each test.
 struct Fake {
-    static inline DWORD lineErrors;  // reported by the next ClearCommError, then cleared
     static inline DWORD outQueue;
-    static inline BOOL commOk = TRUE;
     static inline DWORD writeError;  // 0: the write completes at once
     static inline DWORD waitResult = WAIT_OBJECT_0;
-    static inline BOOL resultOk;  // what GetOverlappedResult answers
     static inline int writes;
     static inline BYTE lastByte;
     static inline std::string arrived;  // what the fake device hands to the next read
 };
 
 void InstallFakeDevice() {
-    Fake::lineErrors = Fake::outQueue = Fake::writeError = 0;
-    Fake::commOk = TRUE;
+    Fake::outQueue = Fake::writeError = 0;
     Fake::waitResult = WAIT_OBJECT_0;
-    Fake::resultOk = FALSE;
     Fake::writes = 0;
     Fake::lastByte = 0;
     Fake::arrived.clear();
     sys.ClearCommError = [](HANDLE, LPDWORD errors, LPCOMSTAT stat) -> BOOL {
-        if (errors) *errors = Fake::lineErrors;
-        Fake::lineErrors = 0;
+        if (errors) *errors = 0;
         stat->cbInQue = static_cast<DWORD>(Fake::arrived.size());
         stat->cbOutQue = Fake::outQueue;
-        return Fake::commOk;
+        return TRUE;
     };
     sys.WriteFile = [](HANDLE, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) -> BOOL {
         ++Fake::writes;
@@ -113,54 +108,6 @@ TEST_P(TransferModes, BothModesGiveTheSameResults) {
 
 INSTANTIATE_TEST_SUITE_P(SyncAndOverlapped, TransferModes, ::testing::Bool(), ModeName);
 
-struct WriteFailure {
-    const char* name;
-    DWORD writeError;
-    DWORD waitResult;
-    BOOL resultOk;
-    int putByte;
-    int writeBlock;
-};
-
-void PrintTo(const WriteFailure& c, std::ostream* os) { *os << c.name; }
-
-class TransferWriteFailures : public ::testing::TestWithParam<WriteFailure> {};
-
-TEST_P(TransferWriteFailures, EachStepsFailureHasItsAnswer) {
-    OpenFakePort(false);
-    SysOverride guard;
-    InstallFakeDevice();
-    Fake::writeError = GetParam().writeError;
-    Fake::waitResult = GetParam().waitResult;
-    Fake::resultOk = GetParam().resultOk;
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD n, BOOL) -> BOOL {
-        *n = 0;
-        return Fake::resultOk;
-    };
-    EXPECT_EQ(SioPutByte(kFakePort, 'x'), GetParam().putByte);
-    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), GetParam().writeBlock);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, TransferWriteFailures,
-    ::testing::Values(WriteFailure{"Start", ERROR_ACCESS_DENIED, WAIT_OBJECT_0, TRUE, SIO_IO_FAILED,
-                                   SIO_IO_FAILED},
-                      WriteFailure{"Wait", ERROR_IO_PENDING, WAIT_FAILED, TRUE, SIO_NO_DATA, 0},
-                      WriteFailure{"Result", ERROR_IO_PENDING, WAIT_OBJECT_0, FALSE, 1, 0}),
-    ParamName<WriteFailure>);
-
-TEST(TransferReadFailure, ReadThatCannotStart) {
-    OpenFakePort(false);
-    SysOverride guard;
-    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    };
-    char buffer[4];
-    EXPECT_EQ(SioReadBlock(kFakePort, buffer, 4), SIO_IO_FAILED);
-    EXPECT_EQ(SioGetByte(kFakePort), SIO_IO_FAILED);
-}
-
 TEST(TransferNoWait, PendingWriteRefusesTheNextUntilItCompletes) {
     OpenFakePort(false);
     SysOverride guard;
@@ -184,26 +131,6 @@ TEST(TransferNoWait, PendingWriteRefusesTheNextUntilItCompletes) {
     portTable[kFakePort].noWait = 0;
     EXPECT_EQ(SioTxCount(kFakePort), 5);
     Fake::outQueue = 0x80000000u;  // negative as a signed count
-    EXPECT_EQ(SioTxCount(kFakePort), 0);
-}
-
-TEST(TransferQueues, LineErrorsAreReportedOnceAndCountsFallBackTo0) {
-    OpenFakePort(false);
-    SysOverride guard;
-    InstallFakeDevice();
-    EXPECT_EQ(SioLineErrors(kFakePort, 0), 0);
-    Fake::lineErrors = CE_FRAME;
-    EXPECT_EQ(SioLineErrors(kFakePort, CE_FRAME), CE_FRAME);
-    EXPECT_EQ(SioLineErrors(kFakePort, CE_FRAME), 0);
-    Fake::lineErrors = CE_FRAME;
-    char buffer[4];
-    SioReadBlock(kFakePort, buffer, 4);  // its status query clears the error too
-    EXPECT_EQ(SioLineErrors(kFakePort, -1), 0);
-    Fake::arrived = "abc";
-    EXPECT_EQ(SioRxCount(kFakePort), 3);
-    Fake::commOk = FALSE;
-    EXPECT_EQ(SioLineErrors(kFakePort, -1), -1);
-    EXPECT_EQ(SioRxCount(kFakePort), 0);
     EXPECT_EQ(SioTxCount(kFakePort), 0);
 }
 
