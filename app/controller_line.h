@@ -6,7 +6,7 @@
 constexpr int kControllerBaud = 9600;  // the controller's rate, whatever the Baud menu says
 constexpr int kControllerQueueSize = 1024;
 
-// Returns the open's result: 0, or a negative library code, in which case
-// nothing else was done. baudTaken (optional) tells whether the device took
-// the rate; the port is on-line either way.
-int OpenControllerLine(int port, bool* baudTaken = nullptr);
+// 0 when the port is open at 9600 baud; otherwise a negative library code and
+// the port is left closed: the open's own code, or IE_BAUDRATE when the
+// device refused 9600 baud (frames at the open's rate would reach nobody).
+int OpenControllerLine(int port);

@@ -1,6 +1,6 @@
 // The home configuration sequences: six frames 100 ms apart, then the banner
-// and a 2.5 s wait while the controller stores the settings. Only the sixth
-// write's result is looked at; a port that is not open fails it as well.
+// and a 2.5 s wait while the controller stores the settings. All six frames
+// are always tried; the banner appears only when every one went out whole.
 #include "home_sequence.h"
 
 #include <windows.h>
@@ -41,13 +41,20 @@ void WriteBlanks(const HomeSequenceIo& io, int count) {
     for (int i = 0; i < count; ++i) io.writeLine(kBlank);
 }
 
-// Frames 1 to 5 are not checked; the result of frame 6 is returned.
+// Sends all six frames with the pauses between them. 0 when each went out
+// whole; else the first negative result, or SIO_IO_FAILED when frames only
+// went out short (0 bytes included): the controller did not get the sequence.
 int SendFrames(const HomeSequence& sequence, int port, const HomeSequenceIo& io) {
-    for (int i = 0; i < kFramesPerSequence - 1; ++i) {
-        io.writeBlock(port, sequence.frames[i], kFrameSize);
-        io.sleep(kFramePauseMs);
+    int firstNegative = 0;
+    bool anyShort = false;
+    for (int i = 0; i < kFramesPerSequence; ++i) {
+        if (i > 0) io.sleep(kFramePauseMs);
+        int result = io.writeBlock(port, sequence.frames[i], kFrameSize);
+        if (result < 0 && firstNegative == 0) firstNegative = result;
+        if (result >= 0 && result != kFrameSize) anyShort = true;
     }
-    return io.writeBlock(port, sequence.frames[kFramesPerSequence - 1], kFrameSize);
+    if (firstNegative < 0) return firstNegative;
+    return anyShort ? SIO_IO_FAILED : 0;
 }
 
 void WriteWaitBanner(const OptionTexts& texts, const HomeSequenceIo& io) {
@@ -69,20 +76,21 @@ void SleepMs(unsigned milliseconds) { ::Sleep(milliseconds); }
 
 HomeSequenceIo ProductHomeIo() { return {TextScreen::WriteLine, SleepMs, SioWriteBlock}; }
 
-void RunHomeSequence(int option, int port, const HomeSequenceIo& io) {
-    if (option != 1 && option != 2) return;
+int RunHomeSequence(int option, int port, const HomeSequenceIo& io) {
+    if (option != 1 && option != 2) return SIO_RANGE;
     const HomeSequence& sequence = option == 1 ? kHomeOption1 : kHomeOption2;
     const OptionTexts& texts = option == 1 ? kOption1Texts : kOption2Texts;
 
     io.writeLine(kHeader);
     io.writeLine(kBlank);
-    int lastResult = SendFrames(sequence, port, io);
-    if (lastResult < 0) {
-        io.writeLine(ErrorText(lastResult));
-        return;
+    int failure = SendFrames(sequence, port, io);
+    if (failure < 0) {
+        io.writeLine(ErrorText(failure));
+        return failure;
     }
     WriteWaitBanner(texts, io);
     io.sleep(kStoreWaitMs);
     io.writeLine(texts.doneLine);
     io.writeLine(kBlank);
+    return 0;
 }

@@ -40,5 +40,8 @@ struct HomeSequenceIo {
 HomeSequenceIo ProductHomeIo();
 
 // Sends the frames of option 1 or 2 to port and tells the operator to wait
-// while the controller stores them. Any other option sends and writes nothing.
-void RunHomeSequence(int option /* 1 or 2 */, int port, const HomeSequenceIo& io);
+// while the controller stores them. Returns 0 when all six frames went out
+// whole; otherwise the code whose error text replaced the banner (the first
+// negative write result, or SIO_IO_FAILED for a short write). Any other
+// option sends and writes nothing and returns SIO_RANGE.
+int RunHomeSequence(int option /* 1 or 2 */, int port, const HomeSequenceIo& io);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "main_window.h"
+#include "message_loop.h"
 #include "resource.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
@@ -15,13 +16,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     // No accelerator table is defined; the handle is null and translates nothing.
     HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_ACCELERATORS));
-    MSG message;
-    // GetMessageA returns -1 on failure; ending the loop then beats spinning on it.
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!TranslateAcceleratorA(message.hwnd, accelerators, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-    return static_cast<int>(message.wParam);
+    return RunMessageLoop(accelerators);
 }

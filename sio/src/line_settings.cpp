@@ -162,7 +162,8 @@ extern "C" int SioBreakControl(int port, int letter) {
             // Reading the error word clears every pending line-error flag of
             // the device, the break flag with the others.
             DWORD errors = 0;
-            if (!sys.ClearCommError(device, &errors, &commStat)) return 0;
+            COMSTAT status;
+            if (!QueryCommStatus(device, &errors, status)) return 0;
             return static_cast<int>(errors & CE_BREAK);
         }
         default:

@@ -6,6 +6,7 @@
 
 #include "events.h"
 #include "open_close.h"
+#include "overlapped.h"
 #include "sio_state.h"
 #include "sys_table.h"
 
@@ -21,14 +22,32 @@ int ThreadFailure() {
     return SIO_THREAD;
 }
 
+// The library's own module (the DLL, or the program it is linked into),
+// with a reference that keeps it loaded until the thread gives it back in
+// FreeLibraryAndExitThread; 0 when no reference can be taken.
+HMODULE ReferenceOwnModule() {
+    HMODULE module = nullptr;
+    const DWORD byAddress = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS;
+    if (!sys.GetModuleHandleExA(byAddress, reinterpret_cast<LPCSTR>(&NotifyThreadProc), &module))
+        return nullptr;
+    return module;
+}
+
 // The thread is created suspended so that notifyThread holds its handle
-// before it can run, and so before it can end.
-int StartNotifyThread(int port) {
+// before it can run, and so before it can end, and so that its order is in
+// place before a stop that follows at once can clear the notify fields.
+int StartNotifyThread(int port, HWND window, DWORD mask, WORD message) {
     PortEntry& entry = portTable[port];
     entry.notifyStopRequested = false;
+    HMODULE module = ReferenceOwnModule();
+    if (!module) return ThreadFailure();
     HANDLE thread = sys.CreateThread(nullptr, kNotifyStackSize, NotifyThreadProc, &entry.portNumber,
                                      CREATE_SUSPENDED, nullptr);
-    if (!thread) return ThreadFailure();
+    if (!thread) {
+        sys.FreeLibrary(module);
+        return ThreadFailure();
+    }
+    entry.threadOrder = {window, mask, message, module};
     entry.notifyThread = thread;
     sys.SetThreadPriority(thread, kNotifyPriority);
     // ResumeThread reports failure as (DWORD)-1, not as 0.
@@ -36,6 +55,7 @@ int StartNotifyThread(int port) {
         entry.notifyThread = nullptr;
         sys.TerminateThread(thread, 0);  // it never ran, so it leaves nothing half done
         CloseCounted(thread);
+        sys.FreeLibrary(module);
         return ThreadFailure();
     }
     return 0;
@@ -53,20 +73,26 @@ DWORD WINAPI NotifyThreadProc(LPVOID parameter) {
     const int port = *static_cast<const int*>(parameter);
     PortEntry& entry = portTable[port];
     const HANDLE own = entry.notifyThread;  // 0 when a close has taken it already
-    const HWND window = entry.notifyWindow;
-    const DWORD mask = entry.notifyMask;
-    const WORD message = entry.notifyMessage;
+    const PortEntry::NotifyOrder order = entry.threadOrder;
     ++threadsStarted;
 
-    if (CheckOpenPort(port) == 0) WaitPortEvent(port, mask, INFINITE, &entry.notifyStopRequested);
+    if (CheckOpenPort(port) == 0) {
+        WaitPortEvent(port, order.mask, INFINITE, &entry.notifyStopRequested);
+        // Woken from outside, the wait's request is still with the driver;
+        // left there, it could end into the next thread's wait.
+        EndOutstandingEventWait(port);
+    }
 
     // Done with the port's event and device. The end is counted and the port
     // freed before the message goes out, so a window that calls SioNotify
     // again when the message arrives can start the next thread.
     ++threadsEnded;
     ReleaseOwnHandle(entry, own);
-    if (window) sys.PostMessageA(window, message, static_cast<WPARAM>(port & 0xFFFF), 0);
-    sys.ExitThread(0);
+    if (order.window)
+        sys.PostMessageA(order.window, order.message, static_cast<WPARAM>(port & 0xFFFF), 0);
+    // The program may unload the library as soon as the message arrives: the
+    // module reference is given back by the call that also ends the thread.
+    sys.FreeLibraryAndExitThread(order.module, 0);
     return 0;
 }
 
@@ -88,6 +114,7 @@ extern "C" int SioNotify(int port, void* window, int message, int mask) {
         return 1;
     }
     sys.Sleep(0);
-    if (entry.notifyThread) return 1;  // the running thread keeps what it took at its start
-    return StartNotifyThread(port);
+    if (entry.notifyThread) return 1;  // the running thread keeps the order it was started with
+    return StartNotifyThread(port, static_cast<HWND>(window), static_cast<DWORD>(mask),
+                             static_cast<WORD>(message & 0xFFFF));
 }

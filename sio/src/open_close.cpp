@@ -74,14 +74,11 @@ int ConfigureDevice(int port, HANDLE device, int rxQueue, int txQueue) {
         return FailOpenWithSystemError(port, device);
 
     DWORD errors = 0;
-    sys.ClearCommError(device, &errors, &commStat);
+    COMSTAT status;
+    QueryCommStatus(device, &errors, status);  // clears what the line held before the open
 
-    openTimeouts.ReadIntervalTimeout = MAXDWORD;
-    openTimeouts.ReadTotalTimeoutMultiplier = 0;
-    openTimeouts.ReadTotalTimeoutConstant = 0;
-    openTimeouts.WriteTotalTimeoutMultiplier = 0;
-    openTimeouts.WriteTotalTimeoutConstant = 0;
-    if (!sys.SetCommTimeouts(device, &openTimeouts)) return FailOpenWithSystemError(port, device);
+    COMMTIMEOUTS timeouts = openTimeouts;  // the system takes a non-const block
+    if (!sys.SetCommTimeouts(device, &timeouts)) return FailOpenWithSystemError(port, device);
     return 0;
 }
 
@@ -107,8 +104,10 @@ int PortIoSetup(int port, HANDLE device, int synchronous) {
     io.bytesRead = 0;
     io.bytesWritten = 0;
     io.handle = device;
+    io.synchronous = synchronous;
+    io.eventOutstanding = false;
     if (synchronous) {
-        syncMode = 1;
+        syncMode = 1;  // kept for the record; the port follows io.synchronous
         return SIO_DONE;
     }
     if (!InitOverlapped(io.readOv)) return SIO_IO_FAILED;
@@ -121,14 +120,14 @@ int PortIoSetup(int port, HANDLE device, int synchronous) {
 }
 
 void SignalEventWait(int port) {
-    if (syncMode) return;
+    if (ioTable[port].synchronous) return;
     HANDLE event = ioTable[port].eventOv.hEvent;
     if (event) sys.SetEvent(event);
 }
 
 void CloseEvents(int port) {
-    if (syncMode) return;
     PortIo& io = ioTable[port];
+    if (io.synchronous) return;
     OVERLAPPED* const overlapped[] = {&io.readOv, &io.writeOv, &io.eventOv};
     for (OVERLAPPED* ov : overlapped) {
         if (ov->hEvent) sys.CloseHandle(ov->hEvent);  // not counted: only device and thread closes are
@@ -137,10 +136,11 @@ void CloseEvents(int port) {
 }
 
 void StopNotifyThread(HANDLE thread) {
-    // The signalled event wait lets the thread end by itself; a thread that
-    // does not end in time is terminated as on old systems, before the port's
-    // event and device are released under it.
-    if (!oldWindows && sys.WaitForSingleObject(thread, kThreadEndTimeoutMs) == WAIT_OBJECT_0) return;
+    // The woken (or, in synchronous mode, never blocked) thread ends by
+    // itself. Terminating one that is still running can leave a system lock
+    // it holds taken for ever, so that is done only to a thread stuck past
+    // the wait, before the port's event and device are released under it.
+    if (sys.WaitForSingleObject(thread, kThreadEndTimeoutMs) == WAIT_OBJECT_0) return;
     DWORD exitCode = 0;
     if (!sys.GetExitCodeThread(thread, &exitCode) || exitCode != STILL_ACTIVE) return;
     if (sys.TerminateThread(thread, 0)) {
@@ -177,7 +177,8 @@ extern "C" int SioOpenPort(int port, int rxQueue, int txQueue) {
     if (CheckPort(port) != 0) return IE_BADID;
     LibraryInit();
 
-    snprintf(deviceName, sizeof deviceName, "\\\\.\\COM%d", port + 1);
+    char name[sizeof deviceName];  // its own buffer: another thread may be opening another port
+    snprintf(name, sizeof name, "\\\\.\\COM%d", port + 1);
     // Windows holds a COM device exclusively and refuses a second open with
     // access denied; some drivers do not, and a second handle would replace
     // the slot's first one. Refuse it here the way Windows does.
@@ -186,8 +187,9 @@ extern "C" int SioOpenPort(int port, int rxQueue, int txQueue) {
         return SIO_WIN_ERROR;
     }
 
-    DWORD flags = oldWindows ? FILE_FLAG_NO_BUFFERING : FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING;
-    HANDLE device = sys.CreateFileA(deviceName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    const int synchronous = oldWindows;  // the port keeps this mode until it is closed
+    DWORD flags = synchronous ? FILE_FLAG_NO_BUFFERING : FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING;
+    HANDLE device = sys.CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, flags, nullptr);
     if (device == INVALID_HANDLE_VALUE) {
         lastWinError = sys.GetLastError();
@@ -195,7 +197,7 @@ extern "C" int SioOpenPort(int port, int rxQueue, int txQueue) {
     }
     portTable[port].handle = device;
 
-    if (PortIoSetup(port, device, oldWindows) != SIO_DONE) {
+    if (PortIoSetup(port, device, synchronous) != SIO_DONE) {
         // No event means no overlapped transfer can ever complete: give up.
         return FailOpenWithSystemError(port, device);
     }

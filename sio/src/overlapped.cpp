@@ -27,41 +27,41 @@ int StatusAfterStart(BOOL succeeded) {
     return sys.GetLastError() == ERROR_IO_PENDING ? SIO_PENDING : SIO_IO_FAILED;
 }
 
-int AwaitTransfer(int& status, const OVERLAPPED& ov, DWORD timeout) {
-    if (syncMode) return SIO_DONE;
+int AwaitTransfer(const PortIo& io, int& status, const OVERLAPPED& ov, DWORD timeout) {
+    if (io.synchronous) return SIO_DONE;
     if (status == SIO_DONE) return SIO_DONE;
     status = MapWaitResult(sys.WaitForSingleObject(ov.hEvent, timeout));
     if (status == SIO_DONE && StillRunning(ov)) status = SIO_PENDING;
     return status;
 }
 
-DWORD FinishTransfer(int port, int status, OVERLAPPED& ov, DWORD& count) {
-    if (syncMode) return count;
+DWORD FinishTransfer(const PortIo& io, int status, OVERLAPPED& ov, DWORD& count) {
+    if (io.synchronous) return count;
     if (status == SIO_DONE && count != 0) return count;
     DWORD transferred = 0;
-    if (!sys.GetOverlappedResult(ioTable[port].handle, &ov, &transferred, TRUE)) return 0;
+    if (!sys.GetOverlappedResult(io.handle, &ov, &transferred, TRUE)) return 0;
     if (transferred == 0) return 0;
     count = transferred;
     return count;
 }
 
-// Cancels this read only: a write or an event wait of the same port, which a
-// plain CancelIo would abort as well, goes on. ERROR_NOT_FOUND means that the
-// read ended by itself meanwhile.
-void CancelRead(PortIo& io) {
-    if (sys.CancelIoEx(io.handle, &io.readOv)) return;
-    if (sys.GetLastError() != ERROR_NOT_FOUND) sys.CancelIo(io.handle);
+// Cancels this one request of the port and no other: a write or an event
+// wait of the same port, which CancelIo would abort as well, goes on (a write
+// aborted that way would later pass for done, its rest lost). True when the
+// request is cancelled or has ended by itself (ERROR_NOT_FOUND).
+bool CancelOwnRequest(const PortIo& io, OVERLAPPED& ov) {
+    return sys.CancelIoEx(io.handle, &ov) || sys.GetLastError() == ERROR_NOT_FOUND;
 }
 
-// Waits until the system has finished with the read and returns the bytes it
-// moved. A cancelled read reports them with a failure (operation aborted), so
-// the count is taken whatever the result says.
-DWORD CollectEndedRead(PortIo& io) {
+// Waits until the system has finished with a cancelled or ended request and
+// returns the bytes it moved. A cancelled request reports them with a failure
+// (operation aborted), so the count is taken whatever the result says.
+DWORD CollectEnded(const PortIo& io, OVERLAPPED& ov) {
     DWORD moved = 0;
-    sys.GetOverlappedResult(io.handle, &io.readOv, &moved, TRUE);
-    while (StillRunning(io.readOv)) {
+    sys.GetOverlappedResult(io.handle, &ov, &moved, TRUE);
+    while (StillRunning(ov)) {
         sys.Sleep(1);  // the event was set early; the cancel completes shortly
-        sys.GetOverlappedResult(io.handle, &io.readOv, &moved, TRUE);
+        sys.GetOverlappedResult(io.handle, &ov, &moved, TRUE);
     }
     return moved;
 }
@@ -71,7 +71,7 @@ DWORD CollectEndedRead(PortIo& io) {
 int StartRead(int port, void* buffer, DWORD size) {
     PortIo& io = ioTable[port];
     OVERLAPPED* ov = nullptr;
-    if (!syncMode) {
+    if (!io.synchronous) {
         if (io.readStatus == SIO_PENDING) return SIO_NO_DATA;
         ov = &io.readOv;
     }
@@ -84,7 +84,7 @@ int StartRead(int port, void* buffer, DWORD size) {
 int StartWrite(int port, const void* buffer, DWORD count) {
     PortIo& io = ioTable[port];
     OVERLAPPED* ov = nullptr;
-    if (!syncMode) {
+    if (!io.synchronous) {
         if (io.writeStatus == SIO_PENDING) return SIO_NO_DATA;
         ov = &io.writeOv;
     }
@@ -95,54 +95,71 @@ int StartWrite(int port, const void* buffer, DWORD count) {
 
 int AwaitRead(int port, DWORD timeout) {
     PortIo& io = ioTable[port];
-    return AwaitTransfer(io.readStatus, io.readOv, timeout);
+    return AwaitTransfer(io, io.readStatus, io.readOv, timeout);
 }
 
 int AwaitWrite(int port, DWORD timeout) {
     PortIo& io = ioTable[port];
-    return AwaitTransfer(io.writeStatus, io.writeOv, timeout);
+    return AwaitTransfer(io, io.writeStatus, io.writeOv, timeout);
 }
 
 int AwaitArrivedRead(int port) {
     PortIo& io = ioTable[port];
-    if (syncMode || io.readStatus != SIO_PENDING) return AwaitRead(port, INFINITE);
-    CancelRead(io);
-    io.bytesRead = CollectEndedRead(io);
+    if (io.synchronous || io.readStatus != SIO_PENDING) return AwaitRead(port, INFINITE);
+    // A read that cannot be cancelled is waited for: it writes into the
+    // caller's buffer, which must not be touched once the caller has it back.
+    if (!CancelOwnRequest(io, io.readOv)) return AwaitRead(port, INFINITE);
+    io.bytesRead = CollectEnded(io, io.readOv);
     io.readStatus = SIO_DONE;
     return SIO_DONE;
 }
 
 DWORD FinishRead(int port) {
     PortIo& io = ioTable[port];
-    return FinishTransfer(port, io.readStatus, io.readOv, io.bytesRead);
+    return FinishTransfer(io, io.readStatus, io.readOv, io.bytesRead);
 }
 
 DWORD FinishWrite(int port) {
     PortIo& io = ioTable[port];
-    return FinishTransfer(port, io.writeStatus, io.writeOv, io.bytesWritten);
+    return FinishTransfer(io, io.writeStatus, io.writeOv, io.bytesWritten);
 }
 
 int GetWriteStatus(int port) { return ioTable[port].writeStatus; }
 
 int StartEventWait(int port, DWORD mask) {
-    if (syncMode) return SIO_DONE;
     PortIo& io = ioTable[port];
+    if (io.synchronous) return SIO_DONE;
     if (!sys.SetCommMask(io.handle, mask)) {
         io.eventStatus = SIO_IO_FAILED;
         return SIO_IO_FAILED;
     }
     sys.ResetEvent(io.eventOv.hEvent);
     io.eventStatus = StatusAfterStart(sys.WaitCommEvent(io.handle, &io.eventMask, &io.eventOv));
+    io.eventOutstanding = io.eventStatus == SIO_PENDING;
     return io.eventStatus;
 }
 
 // No Internal check here: SignalEventWait sets this event on purpose to end a
 // wait whose WaitCommEvent is still outstanding.
 int AwaitEventWait(int port, DWORD timeout) {
-    if (syncMode) return SIO_DONE;
     PortIo& io = ioTable[port];
+    if (io.synchronous) return SIO_DONE;
     io.eventStatus = MapWaitResult(sys.WaitForSingleObject(io.eventOv.hEvent, timeout));
     return io.eventStatus;
+}
+
+void EndOutstandingEventWait(int port) {
+    PortIo& io = ioTable[port];
+    if (io.synchronous || !io.eventOutstanding) return;
+    if (!StillRunning(io.eventOv)) {
+        io.eventOutstanding = false;
+        return;
+    }
+    // A request that cannot be cancelled stays outstanding; waiting for it
+    // could take for ever, and the next start replaces it as before.
+    if (!CancelOwnRequest(io, io.eventOv)) return;
+    CollectEnded(io, io.eventOv);
+    io.eventOutstanding = false;
 }
 
 }  // namespace sio

@@ -22,6 +22,11 @@ int GetWriteStatus(int port);
 // wait completing meanwhile cannot change what is asked for.
 int StartEventWait(int port, DWORD mask);
 int AwaitEventWait(int port, DWORD timeout);
+// Ends the port's event wait if its WaitCommEvent is still outstanding (the
+// wait was woken from outside or timed out): cancels that request alone and
+// collects it, so that it cannot complete later into another wait's storage
+// and event and make that wait report an event that never happened.
+void EndOutstandingEventWait(int port);
 
 // Waits for a started read only as long as it takes to collect what has
 // already arrived. The port's read time-outs ask for a read that returns at

@@ -13,7 +13,7 @@ PortEntry portTable[kPortCount];
 PortIo ioTable[kPortCount];
 DCB dcbTable[kPortCount];
 
-int initDone = 0;
+std::atomic<int> initDone{kInitNone};
 const int SioBaudTable[10] = {110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 int defaultBaud = 19200;
 BYTE defaultParity = NOPARITY;
@@ -26,7 +26,7 @@ BYTE tolerateSetupFailure = 1;
 int messageBoxes = 1;
 int oldWindows = 0;
 int syncMode = 0;
-DWORD lastWinError = 0;
+std::atomic<DWORD> lastWinError{0};
 std::atomic<int> threadsStarted{0};
 std::atomic<int> threadsEnded{0};
 std::atomic<int> closeFailures{0};
@@ -35,7 +35,13 @@ int spareCounter2 = 0;
 const unsigned short uartBase[4] = {0x3F8, 0x2F8, 0x3E8, 0x2E8};
 char deviceName[12] = "\\\\.\\COM1";
 COMSTAT commStat;
-COMMTIMEOUTS openTimeouts;
+// Reads return at once with what has arrived; writes have no time-out.
+const COMMTIMEOUTS openTimeouts = {MAXDWORD, 0, 0, 0, 0};
+
+namespace {
+// Guards the copy into commStat, which two ports' calls may publish at once.
+std::atomic_flag commStatBusy = ATOMIC_FLAG_INIT;
+}  // namespace
 
 void StandardAssertReport(const char* expression, const char* file, int line) {
     fprintf(stderr, "Assertion failed: %s, file %s, line %d\n", expression, file, line);
@@ -49,9 +55,15 @@ int IsOldWindows() {
     return (major == 4 && minor == 0) ? 1 : 0;
 }
 
+// The first caller fills the tables; a caller on another thread that comes
+// meanwhile waits until they are ready instead of finding them half done.
 void LibraryInit() {
-    if (initDone) return;
-    initDone = 1;
+    if (initDone.load(std::memory_order_acquire) == kInitDone) return;
+    int expected = kInitNone;
+    if (!initDone.compare_exchange_strong(expected, kInitRunning)) {
+        while (initDone.load(std::memory_order_acquire) != kInitDone) sys.Sleep(0);
+        return;
+    }
     oldWindows = IsOldWindows();
     for (int port = 0; port < kPortCount; ++port) {
         portTable[port].handle = INVALID_HANDLE_VALUE;
@@ -59,6 +71,7 @@ void LibraryInit() {
         portTable[port].pushback = 0;
         portTable[port].dcb = &dcbTable[port];
     }
+    initDone.store(kInitDone, std::memory_order_release);
 }
 
 // Signed comparison on purpose: -1 and INT_MIN are as invalid as 256.
@@ -69,6 +82,16 @@ int CheckOpenPort(int port) {
     LibraryInit();
     if (portTable[port].handle == INVALID_HANDLE_VALUE) return IE_NOPEN;
     return 0;
+}
+
+BOOL QueryCommStatus(HANDLE device, DWORD* errors, COMSTAT& status) {
+    BOOL result = sys.ClearCommError(device, errors, &status);
+    if (!result) return result;
+    while (commStatBusy.test_and_set(std::memory_order_acquire)) {
+    }
+    commStat = status;
+    commStatBusy.clear(std::memory_order_release);
+    return result;
 }
 
 BOOL CloseCounted(HANDLE handle) {

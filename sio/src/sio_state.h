@@ -43,8 +43,8 @@ struct PortEntry {
     DCB* dcb;       // the slot's entry of dcbTable
     COMMTIMEOUTS savedTimeouts;  // the device's time-outs found at open
     // Written by SioNotify on the caller's thread (notifyMask also by every
-    // event wait, the thread's own included); the notification thread copies
-    // them at its start.
+    // event wait, the thread's own included). A notification thread works from
+    // threadOrder, not from these.
     std::atomic<HWND> notifyWindow;
     std::atomic<DWORD> notifyMask;
     int portNumber;  // the slot's own index, stored at every open
@@ -55,16 +55,31 @@ struct PortEntry {
     // thread; cleared by SioNotify before it starts a thread; read by the
     // thread once its event wait has started.
     std::atomic<bool> notifyStopRequested;
+    // What the next notification thread works with: written by SioNotify
+    // while the thread is still suspended (so a stop that follows at once
+    // cannot clear it first), read only by that thread.
+    struct NotifyOrder {
+        HWND window;
+        DWORD mask;
+        WORD message;
+        HMODULE module;  // the library's module, held loaded for the thread's life
+    } threadOrder;
 };
 
 struct PortIo {
     HANDLE handle;  // copy of the device handle for the transfer layer
+    // Set at each open: the port was opened for synchronous I/O (old-Windows
+    // mode at that moment). Every step of the transfer layer follows it.
+    int synchronous;
     OVERLAPPED readOv;
     OVERLAPPED writeOv;
     OVERLAPPED eventOv;
     int readStatus;  // IoStatus: 0, SIO_PENDING, SIO_DONE or SIO_IO_FAILED
     int writeStatus;
     int volatile eventStatus;  // written by whichever thread drives the wait
+    // The last WaitCommEvent pended and has not been seen to end; written by
+    // whichever thread drives the wait.
+    bool volatile eventOutstanding;
     DWORD bytesRead;
     DWORD bytesWritten;
     // Storage the system may still write into (or read from) after the call
@@ -79,7 +94,10 @@ extern PortIo ioTable[kPortCount];
 extern DCB dcbTable[kPortCount];
 
 // Library-wide state.
-extern int initDone;
+// LibraryInit's progress: kInitNone, kInitRunning (one thread fills the
+// tables, the others wait) or kInitDone.
+enum : int { kInitNone = 0, kInitRunning = 1, kInitDone = 2 };
+extern std::atomic<int> initDone;
 extern const int SioBaudTable[10];
 extern int defaultBaud;
 extern BYTE defaultParity;
@@ -91,8 +109,11 @@ extern BYTE resetDeviceAtOpen;
 extern BYTE tolerateSetupFailure;
 extern int messageBoxes;
 extern int oldWindows;
+// 1 once any port was opened for synchronous I/O; never cleared. Each port
+// follows its own PortIo::synchronous, not this.
 extern int syncMode;
-extern DWORD lastWinError;
+// Written by a failing call on any thread; SioWinError reads the latest.
+extern std::atomic<DWORD> lastWinError;
 // Raised by notification threads (of any port, at once) and by failed closes
 // on either thread, so the increments are atomic.
 extern std::atomic<int> threadsStarted;
@@ -101,9 +122,12 @@ extern std::atomic<int> closeFailures;
 extern int spareCounter1;
 extern int spareCounter2;
 extern const unsigned short uartBase[4];
+// Start value only: each open formats its device name in its own buffer.
 extern char deviceName[12];
+// The last status any port read (ClearCommError); each call reads into its
+// own COMSTAT and publishes a copy here.
 extern COMSTAT commStat;
-extern COMMTIMEOUTS openTimeouts;
+extern const COMMTIMEOUTS openTimeouts;
 
 // One-time initialisation of the tables; later calls do nothing.
 void LibraryInit();
@@ -114,6 +138,9 @@ int CheckPort(int port);
 // The prologue of every per-port call: CheckPort, LibraryInit, then IE_NOPEN
 // for a closed slot. 0 when the call may go on.
 int CheckOpenPort(int port);
+// ClearCommError into status (the caller's own), then published as
+// commStat; the system's result.
+BOOL QueryCommStatus(HANDLE device, DWORD* errors, COMSTAT& status);
 // CloseHandle that counts its failures in closeFailures.
 BOOL CloseCounted(HANDLE handle);
 int LibMessageBox(const char* text);

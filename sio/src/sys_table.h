@@ -54,6 +54,9 @@ struct SysTable {
     decltype(&::GetExitCodeThread) GetExitCodeThread = ::GetExitCodeThread;
     decltype(&::TerminateThread) TerminateThread = ::TerminateThread;
     decltype(&::ExitThread) ExitThread = ::ExitThread;
+    decltype(&::GetModuleHandleExA) GetModuleHandleExA = ::GetModuleHandleExA;
+    decltype(&::FreeLibrary) FreeLibrary = ::FreeLibrary;
+    decltype(&::FreeLibraryAndExitThread) FreeLibraryAndExitThread = ::FreeLibraryAndExitThread;
     decltype(&::Sleep) Sleep = ::Sleep;
 
     // System information, errors and the user.

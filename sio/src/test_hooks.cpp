@@ -25,6 +25,7 @@ void ResetPort(int port) {
     entry.dataMask = 0;
     entry.noWait = 0;
     entry.notifyStopRequested = false;
+    entry.threadOrder = PortEntry::NotifyOrder{};
     ioTable[port] = PortIo{};
     dcbTable[port] = DCB{};
 }
@@ -34,7 +35,7 @@ void ResetPort(int port) {
 void ResetForTests() {
     sys = SysTable{};
     for (int port = 0; port < kPortCount; ++port) ResetPort(port);
-    initDone = 0;
+    initDone = kInitNone;
     defaultBaud = 19200;
     defaultParity = NOPARITY;
     defaultStopBits = ONESTOPBIT;
@@ -54,7 +55,6 @@ void ResetForTests() {
     spareCounter2 = 0;
     strcpy(deviceName, "\\\\.\\COM1");
     commStat = COMSTAT{};
-    openTimeouts = COMMTIMEOUTS{};
 }
 
 }  // namespace sio

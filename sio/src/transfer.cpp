@@ -14,9 +14,10 @@ bool PreviousWriteRunning(int port) {
     return GetWriteStatus(port) == SIO_PENDING && AwaitWrite(port, 0) == SIO_PENDING;
 }
 
-// Fills commStat and clears the device's error state; false when it fails.
-bool QueryComm(int port, DWORD* errors) {
-    return sys.ClearCommError(portTable[port].handle, errors, &commStat) != FALSE;
+// Reads the port's status into status and clears the device's error state;
+// false when it fails.
+bool QueryComm(int port, DWORD* errors, COMSTAT& status) {
+    return QueryCommStatus(portTable[port].handle, errors, status) != FALSE;
 }
 
 bool TakePushback(int port, BYTE* byte) {
@@ -32,7 +33,8 @@ bool TakePushback(int port, BYTE* byte) {
 // without touching storage.
 int ReadArrived(int port, void* storage, DWORD size) {
     DWORD errors = 0;
-    QueryComm(port, &errors);  // the result does not matter; the call clears line errors
+    COMSTAT status;
+    QueryComm(port, &errors, status);  // the result does not matter; the call clears line errors
     int started = StartRead(port, storage, size);
     if (started == SIO_IO_FAILED) return SIO_IO_FAILED;
     if (started == SIO_NO_DATA) return 0;
@@ -116,7 +118,8 @@ extern "C" int SioTxCount(int port) {
     int check = CheckOpenPort(port);
     if (check != 0) return check;
     DWORD errors = 0;
-    int queued = QueryComm(port, &errors) ? static_cast<int>(commStat.cbOutQue) : 0;
+    COMSTAT status;
+    int queued = QueryComm(port, &errors, status) ? static_cast<int>(status.cbOutQue) : 0;
     if (queued < 0) queued = 0;
     // In no-wait mode the last write counts as still on its way.
     if (portTable[port].noWait) return static_cast<int>(ioTable[port].bytesWritten) + queued;
@@ -127,13 +130,15 @@ extern "C" int SioRxCount(int port) {
     int check = CheckOpenPort(port);
     if (check != 0) return check;
     DWORD errors = 0;
-    return QueryComm(port, &errors) ? static_cast<int>(commStat.cbInQue) : 0;
+    COMSTAT status;
+    return QueryComm(port, &errors, status) ? static_cast<int>(status.cbInQue) : 0;
 }
 
 extern "C" int SioLineErrors(int port, int mask) {
     int check = CheckOpenPort(port);
     if (check != 0) return check;
     DWORD errors = 0;
-    if (!QueryComm(port, &errors)) return -1;
+    COMSTAT status;
+    if (!QueryComm(port, &errors, status)) return -1;
     return static_cast<int>(errors) & mask;
 }

@@ -19,12 +19,12 @@ void CloseChecked(int port) {
 }
 
 void OnLine() {
-    Check("OpenControllerLine", OpenControllerLine(kEnd), {0, SIO_WIN_ERROR, SIO_BUFFERS});
+    Check("OpenControllerLine", OpenControllerLine(kEnd), {0, SIO_WIN_ERROR, SIO_BUFFERS, IE_BAUDRATE});
     CloseChecked(kEnd);
 }
 
 void Home(int option) {
-    Check("OpenControllerLine", OpenControllerLine(kEnd), {0, SIO_WIN_ERROR, SIO_BUFFERS});
+    Check("OpenControllerLine", OpenControllerLine(kEnd), {0, SIO_WIN_ERROR, SIO_BUFFERS, IE_BAUDRATE});
     Check("SioOpenPort", SioOpenPort(kFar, 1024, 1024), {0, SIO_WIN_ERROR, SIO_BUFFERS});
     static int written;
     written = 0;
@@ -35,7 +35,7 @@ void Home(int option) {
                              if (result > 0) written += result;
                              return result;
                          }};
-    RunHomeSequence(option, kEnd, io);
+    Check("RunHomeSequence", RunHomeSequence(option, kEnd, io), {0, SIO_IO_FAILED, SIO_NO_DATA, IE_NOPEN});
     char buffer[64];
     CheckRange("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), 0, written, {SIO_IO_FAILED, IE_NOPEN});
     CloseChecked(kEnd);

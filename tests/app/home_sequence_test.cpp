@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "error_text.h"
 #include "home_sequence.h"
 #include "param_names.h"
 #include "sio.h"
@@ -116,9 +117,8 @@ TEST_P(HomeSequenceRun, LinesWritesAndPausesInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(Options, HomeSequenceRun, ::testing::Values(1, 2));
 
-TEST(HomeSequence, SixthFrameWritingNothingStillCountsAsSent) {
-    RunHomeSequence(1, 2, Recorder::Io(0));
-    EXPECT_EQ(Recorder::trace, ExpectedTrace(1));
+TEST(HomeSequence, SuccessReturnsZero) {
+    EXPECT_EQ(RunHomeSequence(1, 2, Recorder::Io()), 0);
 }
 
 std::vector<std::string> EntriesStartingWith(const std::string& prefix) {
@@ -128,12 +128,43 @@ std::vector<std::string> EntriesStartingWith(const std::string& prefix) {
     return entries;
 }
 
-TEST(HomeSequence, FailingSixthFrameWritesOnlyItsErrorText) {
-    RunHomeSequence(2, 2, Recorder::Io(SIO_IO_FAILED));
+struct FailedFrameCase {
+    const char* name;
+    std::vector<int> results;  // of the six writes, in order
+    int reported;              // the code whose text replaces the banner
+};
+
+void PrintTo(const FailedFrameCase& c, std::ostream* os) { *os << c.name; }
+
+class HomeSequenceFailure : public ::testing::TestWithParam<FailedFrameCase> {};
+
+// Any frame that did not go out whole means the controller did not get the
+// sequence: all six are still tried with their pauses, then only the error
+// text of the first failure is written.
+TEST_P(HomeSequenceFailure, WritesOnlyTheErrorTextAfterAllSixFrames) {
+    static std::vector<int> results;
+    static size_t next;
+    results = GetParam().results;
+    next = 0;
+    HomeSequenceIo io = Recorder::Io();
+    io.writeBlock = [](int, const char* data, int count) {
+        Recorder::bytes.append(data, static_cast<size_t>(count));
+        return results[next++];
+    };
+    EXPECT_EQ(RunHomeSequence(2, 2, io), GetParam().reported);
     EXPECT_EQ(EntriesStartingWith("line "),
-              (std::vector<std::string>{"\nSending commnad...", " ", "\n\nUnknown code -13\n"}));
+              (std::vector<std::string>{"\nSending commnad...", " ", ErrorText(GetParam().reported)}));
     EXPECT_EQ(EntriesStartingWith("sleep "), std::vector<std::string>(5, "100"));
+    EXPECT_EQ(Recorder::bytes.size(), 54u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HomeSequenceFailure,
+    ::testing::Values(FailedFrameCase{"ThirdFails", {9, 9, SIO_IO_FAILED, 9, 9, 9}, SIO_IO_FAILED},
+                      FailedFrameCase{"ThirdShort", {9, 9, 4, 9, 9, 9}, SIO_IO_FAILED},
+                      FailedFrameCase{"SixthWritesNothing", {9, 9, 9, 9, 9, 0}, SIO_IO_FAILED},
+                      FailedFrameCase{"FirstNegativeWins", {9, 3, IE_NOPEN, SIO_NO_DATA, 9, 9}, IE_NOPEN}),
+    ParamName<FailedFrameCase>);
 
 TEST(HomeSequence, OffLineShowsHeaderBlankAndNotOpenTextOnly) {
     RunHomeSequence(1, 2, Recorder::Io(kFrameSize, IE_NOPEN));

@@ -3,6 +3,7 @@
 // and the cells of the text screen. Suites whose tests go on-line use the
 // virtual line COM3 <-> COM4.
 #include "main_window.h"
+#include "message_loop.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -218,6 +219,61 @@ TEST_F(GuiMainWindow, OnLineTwiceKeepsTheConnectionAndShowsTheSecondOpensError) 
     ASSERT_TRUE(peer.Write("still here"));
     EXPECT_TRUE(PumpUntil([] { return ScreenShows("still here"); }, 3000));
 }
+
+// The device refuses the controller's rate: the port must not stay open at
+// the open's 19200 baud while the title claims 9600.
+TEST_F(GuiMainWindow, OnLineWhenTheDeviceRefuses9600ClosesThePortAndSaysSo) {
+    CreateMainWindow();
+    SysOverride guard;
+    static decltype(sio::sys.SetCommState) realSetCommState;
+    realSetCommState = sio::sys.SetCommState;
+    sio::sys.SetCommState = [](HANDLE device, LPDCB dcb) -> BOOL {
+        if (dcb->BaudRate != 9600) return realSetCommState(device, dcb);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    };
+    Command(kCom3Command);
+    Command(IDM_ONLINE);
+    EXPECT_TRUE(ScreenShows("Unsupported baud rate"));
+    EXPECT_EQ(Title(), kStartTitle);
+    EXPECT_EQ(sio::portTable[kLinePort].handle, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(app.online, 0);
+    EXPECT_TRUE(Checked(IDM_OFFLINE));
+    ExpectPortAndBaudItems(false);
+}
+
+// Frame 3 of 6 fails (or goes out short): the operator is told, and is not
+// told to wait for a configuration that never reached the controller.
+class GuiMainWindowFailedFrame : public GuiMainWindow, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(GuiMainWindowFailedFrame, HomeOptionShowsTheErrorInsteadOfTheBanner) {
+    static decltype(sio::sys.WriteFile) realWriteFile;
+    static int writes;
+    static bool cutShort;
+    CreateMainWindow();
+    GoOnLineOnCom3();
+    SysOverride guard;
+    realWriteFile = sio::sys.WriteFile;
+    writes = 0;
+    cutShort = GetParam();
+    sio::sys.WriteFile = [](HANDLE device, LPCVOID data, DWORD count, LPDWORD done,
+                            LPOVERLAPPED ov) -> BOOL {
+        if (++writes != 3) return realWriteFile(device, data, count, done, ov);
+        if (cutShort) return realWriteFile(device, data, count - 4, done, ov);
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    };
+    Command(IDM_HOME_OPTION1);
+    EXPECT_EQ(writes, 6) << "every frame is still tried";
+    EXPECT_TRUE(ScreenShows("Unknown code -13"));
+    for (const char* line : {"=====", "configuration command was sent", "STOP, wait", "DONE,"})
+        EXPECT_FALSE(ScreenShows(line)) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(GuiFrame3, GuiMainWindowFailedFrame, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& row) {
+                             return std::string(row.param ? "Short" : "Failed");
+                         });
 
 // Port and baud commands that reach the window while on-line (the items are
 // greyed, so only another program can send them) leave the open port alone.
@@ -476,6 +532,18 @@ TEST_F(GuiMainWindowFlood, AMegabyteOfRandomBytesKeepsTheWindowAnsweringAndTheGr
     EXPECT_LT(tripsMs.back(), 2000.0) << "the window stopped answering for a long time";
     EXPECT_EQ(ScreenCells::InvariantViolation(), "");
     EXPECT_EQ(Title(), kOnlineCom3Title);
+}
+
+TEST(MessageLoop, EndsWithTheQuitCodeOrMinusOneWhenTheQueueFails) {
+    PostQuitMessage(7);
+    EXPECT_EQ(RunMessageLoop(nullptr), 7);
+    AppSysTable saved = appSys;
+    appSys.GetMessageA = [](LPMSG message, HWND, UINT, UINT) -> BOOL {
+        message->wParam = 12345;  // whatever the MSG held
+        return -1;
+    };
+    EXPECT_EQ(RunMessageLoop(nullptr), -1);
+    appSys = saved;
 }
 
 }  // namespace

@@ -216,6 +216,16 @@ void PrintTo(const StartFailure& row, std::ostream* out) { *out << row.name; }
 class NotifyStartFailure : public Notify, public ::testing::WithParamInterface<StartFailure> {};
 
 TEST_P(NotifyStartFailure, GivesThreadErrorAndHoldsNoThread) {
+    static int moduleRefs;
+    moduleRefs = 0;
+    sys.GetModuleHandleExA = [](DWORD flags, LPCSTR address, HMODULE* module) -> BOOL {
+        ++moduleRefs;
+        return ::GetModuleHandleExA(flags, address, module);
+    };
+    sys.FreeLibrary = [](HMODULE module) -> BOOL {
+        --moduleRefs;
+        return ::FreeLibrary(module);
+    };
     BoxLog::Install();
     messageBoxes = GetParam().boxes;
     if (GetParam().failCreate)
@@ -241,6 +251,7 @@ TEST_P(NotifyStartFailure, GivesThreadErrorAndHoldsNoThread) {
     EXPECT_NE(SioClosePort(kPort), 0);
     EXPECT_EQ(threadsStarted, 0);
     EXPECT_EQ(FaultLayer::LiveHandles(), peerHandles_);
+    EXPECT_EQ(moduleRefs, 0) << "the module reference was not given back";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -250,11 +261,112 @@ INSTANTIATE_TEST_SUITE_P(
                       StartFailure{"ResumeThread", false, 1}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Holds every thread the library starts at its first instruction until the
+// test opens the gate, so a test can act before the thread runs.
+struct GatedStart {
+    static inline HANDLE gate = nullptr;
+    static inline LPTHREAD_START_ROUTINE routine = nullptr;
+    static inline int terminations = 0;
+
+    static DWORD WINAPI Run(LPVOID parameter) {
+        ::WaitForSingleObject(gate, INFINITE);
+        return routine(parameter);
+    }
+    // After ThreadLog::Install, which it wraps.
+    static void Install() {
+        gate = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        terminations = 0;
+        sys.CreateThread = [](LPSECURITY_ATTRIBUTES sa, SIZE_T size, LPTHREAD_START_ROUTINE start,
+                              LPVOID param, DWORD flags, LPDWORD id) -> HANDLE {
+            routine = start;
+            return ThreadLog::Create(sa, size, Run, param, flags, id);
+        };
+        sys.TerminateThread = [](HANDLE thread, DWORD code) -> BOOL {
+            ++terminations;
+            return ::TerminateThread(thread, code);
+        };
+    }
+    static void Open() { ::SetEvent(gate); }
+};
+
+// The stop comes before the new thread has run: the thread still posts its
+// one message to the window it was started for.
+TEST_F(Notify, StopRightAfterTheStartStillPostsTheOneMessage) {
+    GatedStart::Install();
+    ASSERT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP + 13, EV_RXCHAR), 0);
+    EXPECT_EQ(SioNotify(kPort, nullptr, WM_APP + 14, EV_RXCHAR), 1);
+    GatedStart::Open();
+    ExpectOnePost(WM_APP + 13);
+    EXPECT_EQ(threadsEnded, 1);
+    EXPECT_FALSE(VirtualSerialDriver::WaitPending(kPort)) << "the woken wait's request was left with the driver";
+}
+
+// The thread's module stays loaded until the call that ends the thread gives
+// it back, after the post: a program may unload the library on the message.
+struct ModuleLog {
+    static inline std::string trace;
+    static inline HMODULE taken = nullptr;
+};
+
+TEST_F(Notify, ThreadHoldsTheLibrarysModuleUntilItHasEnded) {
+    ModuleLog::trace.clear();
+    sys.GetModuleHandleExA = [](DWORD flags, LPCSTR address, HMODULE* module) -> BOOL {
+        BOOL ok = ::GetModuleHandleExA(flags, address, module);
+        ModuleLog::taken = *module;
+        ModuleLog::trace += (flags == GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS &&
+                             address == reinterpret_cast<LPCSTR>(&NotifyThreadProc))
+                                ? "take "
+                                : "take-wrong ";
+        return ok;
+    };
+    sys.PostMessageA = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> BOOL {
+        ModuleLog::trace += "post ";
+        return ::PostMessageA(window, message, wParam, lParam);
+    };
+    sys.FreeLibraryAndExitThread = [](HMODULE module, DWORD code) {
+        ModuleLog::trace += module == ModuleLog::taken ? "release-and-end" : "release-wrong";
+        ::FreeLibraryAndExitThread(module, code);
+    };
+    StartWaitingThread(WM_APP + 15, EV_RXCHAR);
+    ASSERT_EQ(SioPutByte(kPeer, 'x'), 1);
+    ExpectOnePost(WM_APP + 15);
+    EXPECT_EQ(ModuleLog::trace, "take post release-and-end");
+    EXPECT_EQ(ModuleLog::taken, ::GetModuleHandleA(nullptr));  // linked statically here
+}
+
+// In old-Windows (synchronous) mode a close that finds the thread still
+// running gives it the same bounded time to end as overlapped mode does:
+// terminating it at once could leave a system lock taken for ever.
+TEST(NotifySync, CloseLetsARunningThreadEndInsteadOfTerminatingIt) {
+    SysOverride guard;
+    VirtualSerialDriver driver;
+    FaultLayer::Install(0);
+    MessageWindow window;
+    ThreadLog::Install();
+    GatedStart::Install();
+    sys.GetVersion = []() -> DWORD { return 4; };  // version 4.0: synchronous mode
+    ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
+    ASSERT_EQ(SioNotify(kPort, window.hwnd(), WM_APP + 16, EV_RXCHAR), 0);
+    std::thread opener([] {
+        ::Sleep(100);
+        GatedStart::Open();
+    });
+    EXPECT_NE(SioClosePort(kPort), 0);
+    opener.join();
+    EXPECT_EQ(GatedStart::terminations, 0);
+    EXPECT_EQ(threadsEnded, 1);
+    MessageWindow::Post post{};
+    EXPECT_TRUE(window.NextPost(&post, kLong));
+    EXPECT_TRUE(ThreadLog::Ended(kLong));
+    EXPECT_EQ(FaultLayer::LiveHandles(), 0);
+    ThreadLog::Release();
+}
+
 // A thread whose event wait does not wake: SioClosePort must not release the
 // port's event and device while it still runs.
 struct StuckThread {
     const char* name;
-    int oldSystem;     // old-Windows mode terminates at once
+    int oldSystem;     // old-Windows mode at the close
     bool refuseEnd;    // TerminateThread fails
 };
 
@@ -325,15 +437,13 @@ TEST_P(NotifyStuckThread, CloseEndsItBeforeReleasingThePort) {
         EXPECT_EQ(threadsEnded, 0);
         EXPECT_EQ(BoxLog::shown, 0);
     }
-    if (!GetParam().oldSystem) {
-        EXPECT_GE(took, 1500.0);  // it was given its time first
-    }
+    EXPECT_GE(took, 1500.0);  // it was given its time first, old-Windows mode too
     EXPECT_EQ(closeFailures, 0);
     EXPECT_EQ(FaultLayer::LiveHandles(), peerHandles_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, NotifyStuckThread,
-                         ::testing::Values(StuckThread{"OldWindowsTerminates", 1, false},
+                         ::testing::Values(StuckThread{"OldWindowsTerminatedAfterTheBound", 1, false},
                                            StuckThread{"OldWindowsTerminateRefused", 1, true},
                                            StuckThread{"TerminatedAfterTheBound", 0, false}),
                          [](const auto& row) { return std::string(row.param.name); });

@@ -6,12 +6,16 @@
 
 #include <string.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "sio.h"
 #include "sio_state.h"
 #include "sys_override.h"
+#include "transfer_ports.h"
 #include "virtual_line.h"
 #include "virtual_serial_driver.h"
 
@@ -49,7 +53,7 @@ void BlankOpenFields(DCB& dcb) {
 
 TEST(OpenClose, DefaultsFormSetsDtrAndRtsFlagsEvenAsFirstCall) {
     EXPECT_EQ(SioOpenPort(-1, 1, 1), 0);
-    EXPECT_EQ(initDone, 0);
+    EXPECT_EQ(initDone.load(), kInitNone);
     EXPECT_EQ(SioOpenPort(-1, 2, 3), 0);  // only bit 0 of each counts
     EXPECT_EQ(dtrAtOpen, 0);
     EXPECT_EQ(rtsAtOpen, 1);
@@ -196,3 +200,92 @@ TEST(LineOpen, ThousandCyclesAndHundredFailedOpensLeakNoHandle) {
     EXPECT_EQ(ProbeHandleValue(), before);
     EXPECT_EQ(closeFailures, 0);
 }
+
+// ---- Each port in its own mode, and ports on different threads -----------
+
+// Opens both ends of a line through the library in the mode of the moment.
+void OpenLine(int a, int b) {
+    ASSERT_EQ(SioOpenPort(a, 4096, 4096), 0);
+    ASSERT_EQ(SioOpenPort(b, 4096, 4096), 0);
+    for (int port : {a, b})  // whatever an earlier test left on the line
+        while (!ReadBlocks(port, 1 << 16, 100).empty()) {
+        }
+}
+
+void ExpectCarries(int from, int to, const std::string& data) {
+    ASSERT_EQ(SioWriteBlock(from, data.data(), static_cast<int>(data.size())),
+              static_cast<int>(data.size()));
+    EXPECT_TRUE(ReadBlocks(to, data.size(), 5000) == data) << "COM" << from + 1 << " -> COM" << to + 1;
+}
+
+TEST(LineModes, SynchronousAndOverlappedPairsSideBySideCarryIntactData) {
+    SioPortControl(0, 'O', 0);  // old-Windows mode: the next opens are synchronous
+    OpenLine(kLinePort, kPeerPort);
+    SioPortControl(0, 'O', 1);
+    OpenLine(kSecondPort, kSecondPeer);
+    EXPECT_EQ(ioTable[kLinePort].synchronous, 1);
+    EXPECT_EQ(ioTable[kSecondPort].synchronous, 0);
+    const std::string data = Pattern(3000);
+    for (int round = 0; round < 3; ++round) {
+        ExpectCarries(kLinePort, kPeerPort, data);
+        ExpectCarries(kPeerPort, kLinePort, data);
+        ExpectCarries(kSecondPort, kSecondPeer, data);
+        ExpectCarries(kSecondPeer, kSecondPort, data);
+    }
+    for (int port : {kLinePort, kPeerPort, kSecondPort, kSecondPeer}) EXPECT_NE(SioClosePort(port), 0);
+}
+
+TEST(LineModes, OverlappedCyclesAfterASynchronousOpenLeakNoHandle) {
+    SysOverride guard;
+    HandleCounter::Install();
+    SioPortControl(0, 'O', 0);
+    ASSERT_EQ(SioOpenPort(kSecondPort, 1024, 1024), 0);
+    ASSERT_NE(SioClosePort(kSecondPort), 0);
+    SioPortControl(0, 'O', 1);
+    ASSERT_EQ(SioOpenPort(kLinePort, 1024, 1024), 0);  // warm-up
+    ASSERT_NE(SioClosePort(kLinePort), 0);
+    const std::vector<HANDLE> before = FreeHandleValues(64);
+    const long outstanding = HandleCounter::Outstanding();
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        ASSERT_EQ(SioOpenPort(kLinePort, 1024, 1024), 0) << cycle;
+        ASSERT_NE(SioClosePort(kLinePort), 0) << cycle;
+    }
+    EXPECT_EQ(HandleCounter::Outstanding(), outstanding);
+    EXPECT_TRUE(FreeHandleValues(64) == before);
+}
+
+// Two threads, each on its own line, open both ends, send 1 to 300 bytes
+// that only its line carries, read them back and close, over and over.
+TEST(LineThreads, EachThreadsBytesStayOnItsOwnLine) {
+    constexpr int kRuns = 5;
+    constexpr int kRounds = 300;
+    SysOverride guard;
+    HandleCounter::Install();
+    std::atomic<int> misrouted{0}, failed{0};
+    auto worker = [&](int from, int to, char tag) {
+        for (int round = 0; round < kRounds; ++round) {
+            if (SioOpenPort(from, 1024, 1024) != 0 || SioOpenPort(to, 1024, 1024) != 0) {
+                ++failed;
+            } else {
+                const std::string data(static_cast<size_t>(1 + round * 37 % 300), tag);
+                if (SioWriteBlock(from, data.data(), static_cast<int>(data.size())) !=
+                    static_cast<int>(data.size()))
+                    ++failed;
+                else if (ReadBlocks(to, data.size(), 3000) != data)
+                    ++misrouted;
+            }
+            SioClosePort(from);
+            SioClosePort(to);
+        }
+    };
+    for (int run = 0; run < kRuns; ++run) {
+        std::thread first(worker, kLinePort, kPeerPort, 'a');
+        std::thread second(worker, kSecondPort, kSecondPeer, 'b');
+        first.join();
+        second.join();
+        EXPECT_EQ(failed, 0) << "run " << run;
+        EXPECT_EQ(misrouted, 0) << "run " << run;
+    }
+    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+}
+

@@ -88,9 +88,10 @@ TEST(PortControl, WakeSignalsTheEventWaitOnlyInOverlappedMode) {
     EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
     ResetEvent(event);
-    syncMode = 1;
+    ioTable[4].synchronous = 1;
     EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
     EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    ioTable[4].synchronous = 0;
     CloseHandle(event);
 }
 
@@ -115,7 +116,7 @@ TEST(QueryInfo, Table) {
                           {'2', 0},    {'M', 0},  {'m', 0},   {'c', 0},   {'v', -1},  {'b', -1},
                           {'V' + 256, 1061},      {'Z', -1},  {0, -1}};
     for (const Case& c : cases) EXPECT_EQ(SioQueryInfo(c.letter), c.result) << c.letter;
-    EXPECT_EQ(initDone, 1);
+    EXPECT_EQ(initDone.load(), kInitDone);
     EXPECT_EQ(portTable[17].handle, INVALID_HANDLE_VALUE);
 }
 

@@ -13,7 +13,7 @@ using namespace sio;
 
 TEST(PortTable, InitMarksEverySlotClosedAndLinksItsDcb) {
     LibraryInit();
-    EXPECT_EQ(initDone, 1);
+    EXPECT_EQ(initDone.load(), kInitDone);
     for (int port = 0; port < kPortCount; ++port) {
         EXPECT_EQ(portTable[port].handle, INVALID_HANDLE_VALUE);
         EXPECT_EQ(portTable[port].dcb, &dcbTable[port]);
@@ -97,7 +97,7 @@ TEST(PortTable, EveryPerPortCallRefusesBadIndicesThenClosedPorts) {
 
 TEST(PortTable, CallOnNeverOpenedPortBeforeAnyOpenIsNotOpen) {
     EXPECT_EQ(SioClosePort(0), IE_NOPEN);
-    EXPECT_EQ(initDone, 1);
+    EXPECT_EQ(initDone.load(), kInitDone);
 }
 
 struct VersionCase {

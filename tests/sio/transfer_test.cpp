@@ -325,3 +325,44 @@ TEST_F(DriverQueues, BlockLargerThanTheQueuesPendsUntilTheFarEndReads) {
     EXPECT_TRUE(received == data) << received.size();
     EXPECT_EQ(SioPutByte(kEnd, 'x'), 1);
 }
+
+// A read whose targeted cancel is refused must not take the port's no-wait
+// write down with it: that write's rest would be lost and the next write
+// would take it for done. (Through the table: a system's cancel does not
+// fail, and under Wine a read does not end while a write of its handle pends.)
+TEST(Transfer, NoWaitWriteSurvivesARefusedReadCancel) {
+    OpenFakePort(false);
+    SysOverride guard;
+    InstallFakeDevice();
+    portTable[kFakePort].noWait = 1;
+    Fake::writeError = ERROR_IO_PENDING;
+    ASSERT_EQ(SioWriteBlock(kFakePort, kFrame, 9), 1);  // pends
+    static int wideCancels;
+    wideCancels = 0;
+    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED ov) -> BOOL {
+        ov->Internal = STATUS_PENDING;
+        SetLastError(ERROR_IO_PENDING);
+        return FALSE;
+    };
+    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED) -> BOOL {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    };
+    sys.CancelIo = [](HANDLE) -> BOOL { return ++wideCancels > 0; };
+    // The read ends by itself with one byte while the library waits for it.
+    sys.WaitForSingleObject = [](HANDLE event, DWORD) -> DWORD {
+        if (event != ioTable[kFakePort].readOv.hEvent) return WAIT_TIMEOUT;
+        ioTable[kFakePort].readOv.Internal = 0;
+        ioTable[kFakePort].readOv.InternalHigh = 1;
+        return WAIT_OBJECT_0;
+    };
+    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) -> BOOL {
+        *n = static_cast<DWORD>(ov->InternalHigh);
+        return TRUE;
+    };
+    char buffer[16];
+    EXPECT_EQ(SioReadBlock(kFakePort, buffer, sizeof buffer), 1);
+    EXPECT_EQ(wideCancels, 0);
+    EXPECT_EQ(ioTable[kFakePort].writeOv.Internal, static_cast<ULONG_PTR>(STATUS_PENDING));
+    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), SIO_NO_DATA) << "the running write passed for done";
+}

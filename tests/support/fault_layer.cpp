@@ -117,7 +117,7 @@ BOOL WINAPI FaultyClose(HANDLE h) {
 }
 
 // Every entry of the table has its line in Install; a new entry must get one.
-static_assert(sizeof(sio::SysTable) == 41 * sizeof(void*), "a new table entry needs its failure in Install");
+static_assert(sizeof(sio::SysTable) == 44 * sizeof(void*), "a new table entry needs its failure in Install");
 
 sio::PortInputFn nextPortInput = nullptr;
 sio::AssertReportFn nextAssertReport = nullptr;
@@ -169,8 +169,11 @@ void FaultLayer::Install(long n) {
     Faulty<&SysTable::PostMessageA>::Install(FALSE, ERROR_NOT_ENOUGH_QUOTA);
     Faulty<&SysTable::AddVectoredExceptionHandler>::Install(nullptr, ERROR_NOT_ENOUGH_MEMORY);
     Faulty<&SysTable::RemoveVectoredExceptionHandler>::Install(0, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::GetModuleHandleExA>::Install(FALSE, ERROR_MOD_NOT_FOUND);
+    Faulty<&SysTable::FreeLibrary>::Install(FALSE, ERROR_INVALID_HANDLE);
     Counted<&SysTable::Sleep>::Install();
     Counted<&SysTable::ExitThread>::Install();
+    Counted<&SysTable::FreeLibraryAndExitThread>::Install();
     Counted<&SysTable::GetVersion>::Install();
     // The two entries that are not system calls: the port read counts as
     // refused when it fails, the assertion report only counts.

@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <vector>
+
 #include "sys_table.h"
 
 class SysOverride {
@@ -21,11 +24,12 @@ private:
 
 // Counts what the library creates and closes through the table, so a test can
 // prove that every handle it acquired was released.
+// Atomic: the library may create and close from several threads at once.
 struct HandleCounter {
-    static inline long eventsCreated = 0;
-    static inline long filesOpened = 0;
-    static inline long handlesClosed = 0;
-    static inline long threadsCreated = 0;
+    static inline std::atomic<long> eventsCreated{0};
+    static inline std::atomic<long> filesOpened{0};
+    static inline std::atomic<long> handlesClosed{0};
+    static inline std::atomic<long> threadsCreated{0};
 
     static void Install();  // wraps CreateEventA, CreateFileA, CreateThread, CloseHandle
     static long Outstanding() { return eventsCreated + filesOpened + threadsCreated - handlesClosed; }
@@ -35,3 +39,6 @@ struct HandleCounter {
 // value of a fresh event is the same before and after a run exactly when the
 // run leaked no handle.
 HANDLE ProbeHandleValue();
+// The first count handle values that the system would hand out next: a leak
+// of any handle, not only of the lowest free value, changes them.
+std::vector<HANDLE> FreeHandleValues(int count);

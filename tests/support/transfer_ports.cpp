@@ -24,7 +24,7 @@ bool OpenLibrarySide(bool synchronous) {
 
 std::string ReadBlocks(int port, size_t count, DWORD timeoutMs) {
     std::string bytes;
-    static char chunk[4096];
+    char chunk[4096];  // its own: two threads may read two lines at once
     DWORD start = ::GetTickCount();
     while (bytes.size() < count && ::GetTickCount() - start <= timeoutMs) {
         int got = SioReadBlock(port, chunk, sizeof chunk);

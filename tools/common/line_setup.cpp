@@ -24,13 +24,9 @@ std::string OpenFailure(int port, int code) {
 }  // namespace
 
 std::string GoOnline(int port) {
-    bool baudTaken = false;
-    int result = OpenControllerLine(port, &baudTaken);
+    int result = OpenControllerLine(port);
+    if (result == IE_BAUDRATE) return PortName(port) + " does not take 9600 baud";
     if (result < 0) return OpenFailure(port, result);
-    if (!baudTaken) {
-        SioClosePort(port);
-        return PortName(port) + " does not take 9600 baud";
-    }
     return "";
 }
 

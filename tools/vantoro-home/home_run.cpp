@@ -45,17 +45,15 @@ int RecordingWrite(int port, const char* data, int count) {
     return result;
 }
 
-bool AllFramesSent() {
-    for (int i = 0; i < kFramesPerSequence; ++i) {
-        if (i >= writesMade || writeResults[i] != kFrameSize) {
-            int result = i < writesMade ? writeResults[i] : 0;
-            PrintError("frame " + std::to_string(i + 1) + " was not sent: " +
-                       (result < 0 ? tools::ErrorLine(result)
-                                   : std::to_string(result) + " bytes written"));
-            return false;
-        }
+void ReportUnsentFrame() {
+    for (int i = 0; i < writesMade; ++i) {
+        int result = writeResults[i];
+        if (result == kFrameSize) continue;
+        PrintError("frame " + std::to_string(i + 1) + " was not sent: " +
+                   (result < 0 ? tools::ErrorLine(result)
+                               : std::to_string(result) + " bytes written"));
+        return;
     }
-    return true;
 }
 
 std::vector<uint8_t> CollectReplies(int port, long waitMs) {
@@ -91,8 +89,11 @@ int RunHome(const Options& options) {
         PrintError(offline);
         return kExitPortError;
     }
-    RunHomeSequence(options.option, options.port, {PrintLine, SleepMs, RecordingWrite});
-    bool sent = AllFramesSent();
+    // The sequence itself puts the error text in place of the banner; stderr
+    // names the frame that did not go out.
+    const HomeSequenceIo io = {PrintLine, SleepMs, RecordingWrite};
+    bool sent = RunHomeSequence(options.option, options.port, io) == 0;
+    if (!sent) ReportUnsentFrame();
     std::vector<uint8_t> received = CollectReplies(options.port, options.waitMs);
     SioClosePort(options.port);
 
