@@ -8,6 +8,7 @@
 #include "error_text.h"
 #include "sio.h"
 #include "text_screen.h"
+#include "vantoro_version.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ constexpr unsigned kStoreWaitMs = 2500;
 
 constexpr char kHeader[] = "\nSending commnad...";
 constexpr char kBlank[] = " ";
-constexpr char kVersionTag[] = "v3-1";
+constexpr char kVersionTag[] = VANTORO_VERSION_TAG;
 constexpr char kBannerRule[] = "========================================================";
 constexpr char kStopLine[] = "STOP, wait until it says 'Done' before continuing";
 constexpr char kWaitingLine[] = "Waiting 2.5 seconds";

@@ -1,31 +1,65 @@
-# The release package: one zip with the tool, the console programs, the
-# library (header, static library, DLL with its import library, CMake
-# package files) and the user guide. Made by
+# The release package, as a zip and as a Windows installer with the same
+# files: the tool, the console programs, the library (header, static library,
+# DLL with its import library, CMake package files), the user guide and the
+# library reference. Made by
 #   cmake --build --preset win64 --target package
-# which writes build/win64/vantoro-<version>-win64.zip.
+# which writes build/win64/vantoro-<version>-win64.zip and .exe.
 install(TARGETS vantoro RUNTIME DESTINATION bin)
 foreach(tool vantoro-home tmcl-sim)
   if(TARGET ${tool})
     install(TARGETS ${tool} RUNTIME DESTINATION bin)
   endif()
 endforeach()
-install(TARGETS sio_shared RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md DESTINATION doc)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION doc)
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/vantoro-after-home-option1.png)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/vantoro-after-home-option1.png DESTINATION doc)
 endif()
 
-set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME vantoro)
 set(CPACK_PACKAGE_VENDOR Vantoro)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Vantoro camera slider home configuration tool and the sio serial library")
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(CPACK_SYSTEM_NAME win64)
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 else()
   set(CPACK_SYSTEM_NAME win32)
 endif()
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
+set(CPACK_VERBATIM_VARIABLES ON)  # values reach cpack as written here
+
+# The installer (makensis from Debian's nsis package): Program Files\Vantoro,
+# Start-menu entries for the tool and the guide, an uninstaller registered
+# with the system that removes all of it.
+find_program(MAKENSIS_PROGRAM makensis)
+if(MAKENSIS_PROGRAM)
+  set(CPACK_GENERATOR ZIP NSIS)
+else()
+  message(WARNING "makensis not found (Debian package nsis): the package target writes the zip only")
+  set(CPACK_GENERATOR ZIP)
+endif()
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Vantoro)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Vantoro)
+set(CPACK_NSIS_PACKAGE_NAME "Vantoro configuration tool ${PROJECT_VERSION}")
+set(CPACK_NSIS_DISPLAY_NAME "Vantoro configuration tool ${PROJECT_VERSION}")
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/app/icons/vantoro.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/app/icons/vantoro.ico)
+set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\vantoro.exe")
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# The uninstaller removes the installer's key below the vendor's at its very
+# end, but not the vendor's own key, which would stay behind empty.
+set(CPACK_NSIS_DEFINES "Function un.onUninstSuccess
+  DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"
+FunctionEnd")
+set(CPACK_PACKAGE_EXECUTABLES vantoro "Vantoro configuration tool")
+if(SIO_BUILD_DOCS)
+  set(CPACK_NSIS_MENU_LINKS "doc/guide/index.html" "Vantoro user guide")
+else()
+  set(CPACK_NSIS_MENU_LINKS "doc/user-guide.md" "Vantoro user guide")
+endif()
+# The product has no licence text of its own: no licence page rather than
+# CMake's placeholder.
+set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
 include(CPack)

@@ -1,28 +1,84 @@
-/*
- * sio.h - serial port library for Win32 COM ports.
+/**
+ * @file sio.h
+ * @brief The sio serial port library for Win32 COM ports: the whole call
+ * interface, its result codes and its letter tables.
  *
- * Up to 256 ports (index 0 = COM1 ... 255 = COM256), opened for overlapped
- * I/O (or synchronous I/O on old systems), with byte and block transfers,
- * line settings, modem lines, event waits and window notification.
+ * Up to 256 ports (index 0 = COM1 ... 255 = COM256), each opened for
+ * overlapped I/O, or for synchronous I/O in old-Windows mode, with byte and
+ * block transfers, line settings, modem lines, break, event waits and window
+ * notification. The header compiles from C and C++, before or after
+ * `<windows.h>`, which defines `IE_BADID` .. `IE_BAUDRATE` with the same values.
  *
- * Conventions shared by every call:
+ * @section sio_conventions Conventions shared by every call
  *  - Every argument and result is a signed 32-bit integer unless stated.
- *  - Negative results are the error codes below; success is 0 or a
- *    non-negative value that each call defines.
- *  - Per-port calls check, in this order: the index (IE_BADID), then that
- *    the port is open (IE_NOPEN).
+ *  - Negative results are the error codes of @ref sio_codes; success is 0 or
+ *    a non-negative value that each call defines (not always 0).
+ *  - Calls that take a port check, in this order: the index (`IE_BADID` for
+ *    anything outside 0..255 unless the call has a port -1 form), then that
+ *    the port is open (`IE_NOPEN`). SioPortControl and SioWaitChar have no
+ *    not-open rule. SioSetParams checks its arguments before the port.
  *  - Letter arguments are character codes and case matters ('S' is not 's').
- *  - The library allocates nothing from the heap and takes no locks: make
- *    the calls for one port from one thread at a time.
- *  - The library never throws; it reports by return codes, the last Win32
- *    error (SioWinError) and, while enabled, task-modal "Info" message boxes.
+ *    The line calls and SioQueryInfo look at the low 8 bits of the letter;
+ *    SioOption and SioPortControl at the whole value.
+ *  - Only SioOpenPort and SioWaitChar keep a system error for SioWinError
+ *    (with `SIO_WIN_ERROR`). Failed transfers and event waits give
+ *    `SIO_IO_FAILED` and keep none. SioSetBaud, SioLineDTR/SioLineRTS 'S'
+ *    and 'C', and SioBreakControl 'A' and 'C' hand back the system call's own
+ *    result: nonzero done, 0 refused.
+ *  - The library never throws and allocates nothing from the heap. Besides
+ *    its results it reports through task-modal message boxes captioned
+ *    "Info" (only while message boxes are on, see SioOption 'm') and, for a
+ *    failed event creation at open, an assertion report on stderr.
+ *  - Each port keeps its own line settings (a copy of the device's DCB):
+ *    every setting call changes its fields in that copy and hands the whole
+ *    copy to the device, so a value the device refused is sent again with
+ *    the next setting call.
  *
- * The header compiles from C and C++, before or after <windows.h>, which
- * defines IE_BADID .. IE_BAUDRATE with the same values.
+ * @section sio_threads Which calls may run at the same time
+ *  - Calls on different ports may run at the same time from different
+ *    threads.
+ *  - The calls for one port are made from one thread at a time, except the
+ *    calls that wake a waiter from outside: SioPortControl 'S', SioNotify
+ *    with window 0 and SioClosePort may be made from another thread while
+ *    SioWaitEvent or SioWaitChar, or a notification thread, waits on that
+ *    port.
+ *  - The library-wide settings are made while no other call runs: the port
+ *    -1 forms of SioOpenPort, SioSetBaud and SioSetParams, SioOption, and
+ *    SioPortControl 'O' and 'X'.
+ *  - SioQueryInfo may be called at any time, from any thread.
+ *  - SioWinError reports the error kept by the last failing call of any
+ *    thread.
+ *  - The library takes no locks. The only thread it creates is the one
+ *    notification thread per port that SioNotify starts.
+ *
+ * @section sio_modes Overlapped and old-Windows (synchronous) mode
+ * A port is opened for overlapped I/O, unless old-Windows mode is on at the
+ * time of its open: it is on from the start on Windows 95 and NT 4.0, and
+ * SioPortControl 'O' switches it (0 on, other values off). Each port keeps
+ * the mode it was opened in until it is closed. In synchronous mode reads
+ * and writes are plain system calls, SioWaitEvent and SioWaitChar return
+ * `SIO_DONE` at once without waiting, and nothing can wake a waiter.
+ *
+ * @section sio_platform Platform note: drivers whose event wait does not block
+ * Where the driver's WaitCommEvent does not block (Wine on a pseudo-terminal
+ * ends every wait by itself after about 2 ms and never reports data that
+ * arrives later), SioWaitEvent returns `SIO_DONE` after about 2 ms, or at once
+ * when data is already queued; SioWaitChar returns `SIO_DONE` after about 2 ms
+ * whatever arrives (the event character is not kept there); a mask with a
+ * modem-line event (`EV_CTS`, `EV_DSR`, `EV_RLSD`, `EV_RING`) gives
+ * `SIO_IO_FAILED` at once. A notification thread then posts its message
+ * almost at once. Poll with SioRxCount there.
  */
 #ifndef SIO_H
 #define SIO_H
 
+/**
+ * @def SIO_API
+ * @brief Declares a call as exported (building the DLL, `SIO_BUILD_DLL`),
+ * imported (a program on the DLL defines `SIO_USE_DLL` before it includes
+ * this header; the CMake target `sio::sio_shared` does it) or plain (the
+ * static library).
+ */
 #if defined(SIO_BUILD_DLL)
 #define SIO_API __declspec(dllexport)
 #elif defined(SIO_USE_DLL)
@@ -31,169 +87,619 @@
 #define SIO_API
 #endif
 
-/* Error codes. IE_ values are spelled exactly as <windows.h> spells them, so
- * that either header may come first without a redefinition warning. */
+/**
+ * @defgroup sio_codes Result codes
+ * @brief The negative results of the calls, and the two states of an
+ * overlapped operation that the event calls return.
+ *
+ * `IE_` values are spelled exactly as `<windows.h>` spells them, so that
+ * either header may come first without a redefinition warning.
+ * @{
+ */
 #ifndef IE_BADID
-#define IE_BADID (-1)    /* port index outside 0..255 */
+/** @brief The port index is outside 0..255 (and the call has no -1 form for it). */
+#define IE_BADID (-1)
 #endif
 #ifndef IE_OPEN
-#define IE_OPEN (-2)     /* defined for callers; no call returns it */
+/** @brief Defined for callers; no call returns it. */
+#define IE_OPEN (-2)
 #endif
 #ifndef IE_NOPEN
-#define IE_NOPEN (-3)    /* the port is not open */
+/** @brief The port is not open: every per-port call but SioPortControl and SioWaitChar. */
+#define IE_NOPEN (-3)
 #endif
 #ifndef IE_MEMORY
-#define IE_MEMORY (-4)   /* defined for callers */
+/** @brief Defined for callers; no call returns it. */
+#define IE_MEMORY (-4)
 #endif
 #ifndef IE_DEFAULT
-#define IE_DEFAULT (-5)  /* defined for callers */
+/** @brief Defined for callers; no call returns it. */
+#define IE_DEFAULT (-5)
 #endif
 #ifndef IE_HARDWARE
-#define IE_HARDWARE (-10) /* defined for callers */
+/** @brief Defined for callers; no call returns it. */
+#define IE_HARDWARE (-10)
 #endif
 #ifndef IE_BYTESIZE
-#define IE_BYTESIZE (-11) /* defined for callers */
+/** @brief Defined for callers; no call returns it. */
+#define IE_BYTESIZE (-11)
 #endif
 #ifndef IE_BAUDRATE
-#define IE_BAUDRATE (-12) /* defined for callers */
+/** @brief Defined for callers; no call returns it. */
+#define IE_BAUDRATE (-12)
 #endif
 
-#define SIO_IO_FAILED (-13)  /* a transfer or event-wait system call failed */
-#define SIO_NO_DATA (-100)   /* nothing moved: previous transfer pending, or no byte */
-#define SIO_RANGE (-101)     /* an argument outside its allowed values */
-#define SIO_WIN_ERROR (-103) /* a Win32 call failed; see SioWinError */
-#define SIO_BUFFERS (-105)   /* the system refused the queue sizes */
-#define SIO_THREAD (-106)    /* the notification thread cannot be created */
-#define SIO_TIMEOUT (-107)   /* defined for callers */
-#define SIO_NO_PORT_IO (-108) /* SioReadUart: the platform forbids direct port input */
+/** @brief A transfer or event-wait system call failed (SioPutByte,
+ * SioWriteBlock, SioGetByte, SioReadBlock, SioWaitEvent, SioWaitChar); no
+ * system error is kept. Equal to the failed state of an overlapped operation. */
+#define SIO_IO_FAILED (-13)
+/** @brief Nothing moved: SioGetByte found no byte; SioPutByte or SioWriteBlock
+ * found the port's previous write still running; SioPutByte's wait for its
+ * write failed. */
+#define SIO_NO_DATA (-100)
+/** @brief An argument outside its allowed values (null buffer, count or size
+ * below 1, unknown letter of a line call, parameter of SioSetParams). */
+#define SIO_RANGE (-101)
+/** @brief A system call of SioOpenPort or SioWaitChar failed; SioWinError
+ * gives its error code and text. */
+#define SIO_WIN_ERROR (-103)
+/** @brief SioOpenPort: the system refused the queue sizes while refusal is
+ * not tolerated (SioPortControl 'X' with 0). */
+#define SIO_BUFFERS (-105)
+/** @brief SioNotify: the notification thread cannot be created or started. */
+#define SIO_THREAD (-106)
+/** @brief Defined for callers; no call returns it. */
+#define SIO_TIMEOUT (-107)
+/** @brief SioReadUart: the platform forbids direct port input (Windows NT and
+ * later, Wine), or the fault guard could not be installed. A code of its own,
+ * so that it cannot be mistaken for a register value or another error. */
+#define SIO_NO_PORT_IO (-108)
 
-/* States of an overlapped operation, returned by the event calls. */
-#define SIO_PENDING 2 /* started, completion not yet seen (time-out passed) */
-#define SIO_DONE 3    /* complete */
+/** @brief SioWaitEvent and SioWaitChar: the time-out passed before an event;
+ * the system's wait stays outstanding until the port's next wait or close. */
+#define SIO_PENDING 2
+/** @brief SioWaitEvent and SioWaitChar: an event occurred, or the wait was
+ * woken from outside, or the port is in synchronous mode. */
+#define SIO_DONE 3
+/** @} */
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* ---- Ports ---------------------------------------------------------------
- * SioOpenPort(port, rxQueue, txQueue): opens COM(port+1) with the library's
- * default line settings (19200 8N1 unless changed), no flow control and
- * read time-outs that return at once. Returns 0, IE_BADID, SIO_WIN_ERROR
- * (lastWinError: 2 no such port, 5 port already open) or SIO_BUFFERS.
- * SioOpenPort(-1, dtr, rts) sets whether the next opens enable DTR and RTS
- * (bit 0 of each) and returns 0; it may be the very first call.
- * SioClosePort(port): ends an event wait and the notification thread of the
- * port, restores the device's time-outs and closes it. Returns nonzero on
- * success, 0 when the device close failed (the slot is closed anyway),
- * IE_BADID or IE_NOPEN. */
+/**
+ * @defgroup sio_ports Ports
+ * @brief Opening and closing ports, and the line defaults of the next opens.
+ * @{
+ */
+
+/**
+ * @brief Opens COM(port+1) with the library's line defaults, or (port -1)
+ * sets whether the next opens raise DTR and RTS.
+ *
+ * The device is opened for overlapped I/O, or for synchronous I/O while
+ * old-Windows mode is on (@ref sio_modes). It gets the default rate (19200
+ * unless SioSetBaud(-1, ...) changed it), data bits, parity and stop bits
+ * (8N1 unless SioSetParams(-1, ...) changed them), binary mode, no flow
+ * control, DTR and RTS enabled or disabled as SioOpenPort(-1, ...) last said
+ * (disabled at start), XON 0x11 and XOFF 0x13 with both limits at 128 for a
+ * receive queue above 512 bytes and a quarter of it otherwise; every other
+ * DCB field keeps the device's value. Then the queue sizes, a device reset
+ * when SioOption 'R' asked for it, read time-outs that return at once with
+ * what has arrived, and no write time-out. The device's own time-outs are
+ * kept and given back at close. The device's line errors are cleared.
+ *
+ * @param port 0..255, or -1 for the DTR/RTS setting.
+ * @param rxQueue receive queue size in bytes for the system; with port -1,
+ *        bit 0 says whether the next opens raise DTR.
+ * @param txQueue transmit queue size in bytes; with port -1, bit 0 says
+ *        whether the next opens raise RTS.
+ * @retval 0 the port is open (port -1: the setting is taken; it may be the
+ *         very first call).
+ * @retval IE_BADID port outside 0..255 and not -1.
+ * @retval SIO_WIN_ERROR the device cannot be opened or set up; SioWinError
+ *         gives the system error: 2 no such port, 5 the port is in use (this
+ *         library refuses a second open of a port it holds with 5 and leaves
+ *         the first one untouched), or the error of the step that failed.
+ * @retval SIO_BUFFERS the system refused the queue sizes and SioPortControl
+ *         'X' turned tolerance off.
+ * A failed open holds nothing: the device and events it had are released and
+ * the port stays closed.
+ */
 SIO_API int SioOpenPort(int port, int rxQueue, int txQueue);
+
+/**
+ * @brief Closes the port: ends its event wait and its notification thread,
+ * gives the device back its time-outs and closes it.
+ *
+ * A notification thread is woken (it posts its message) and given up to 2 s
+ * to end; only a thread still running after that is terminated. The port's
+ * slot is closed whatever the device's close says. The port's no-wait
+ * switch, pushed-back byte and DTR/RTS records are kept for its next open.
+ * May be called from another thread while a wait on the port runs.
+ *
+ * @param port 0..255.
+ * @retval nonzero closed.
+ * @retval 0 the system failed to close the device (counted by SioQueryInfo
+ *         'c'); the slot is closed anyway.
+ * @retval IE_BADID port outside 0..255.
+ * @retval IE_NOPEN the port is not open.
+ */
 SIO_API int SioClosePort(int port);
+/** @} */
 
-/* ---- Transfers and queues ------------------------------------------------
- * SioPutByte: 1 when written, SIO_NO_DATA when the previous write is still
- * pending, SIO_IO_FAILED when the write cannot start.
- * SioWriteBlock: bytes written; 1 in no-wait mode (the buffer must then stay
- * unchanged until the write completed); SIO_RANGE for a null buffer or a
- * count below 1; SIO_NO_DATA while the previous write is pending.
- * SioReadBlock: bytes placed in the buffer (0 when nothing has arrived; it
- * never waits for data); SIO_RANGE for a null buffer or a size below 1.
- * SioGetByte: the byte 0..255 (masked to the data bits), SIO_NO_DATA when
- * nothing has arrived.
- * SioUngetByte: pushes one byte back (0 clears it); the next read returns it.
- * SioFlushRx / SioFlushTx: purge the queues (Rx also drops a pushed-back byte).
- * SioRxCount / SioTxCount: bytes waiting in the queues.
- * SioLineErrors(port, mask): the CE_ error bits seen since the last status
- * query, ANDed with mask; -1 when the query fails. */
+/**
+ * @defgroup sio_transfers Transfers and queues
+ * @brief Byte and block transfers, the pushed-back byte, queue purges and
+ * counts, and line errors.
+ *
+ * Reads hand back only what has already arrived: they never wait for data.
+ * Every read (SioGetByte and SioReadBlock, unless they return a pushed-back
+ * byte), and SioRxCount, SioTxCount, SioLineErrors and SioBreakControl 'D',
+ * query the device's status, which clears its pending line errors (`CE_`
+ * bits). Writes wait for their completion unless the port is in no-wait mode
+ * (SioPortControl 'W', SioOption 'W').
+ * @{
+ */
+
+/**
+ * @brief Writes one byte and waits until it is written.
+ * @param port 0..255, open.
+ * @param byte the byte in its low 8 bits.
+ * @retval 1 written.
+ * @retval SIO_NO_DATA the port's previous (no-wait) write is still running,
+ *         so nothing was started; or the wait for this write failed.
+ * @retval SIO_IO_FAILED the write cannot start.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioPutByte(int port, int byte);
+
+/**
+ * @brief Writes a block and, unless the port is in no-wait mode, waits until
+ * it is written.
+ * @param port 0..255, open.
+ * @param buffer the bytes; in no-wait mode it must stay unchanged until the
+ *        write has completed (until a later write no longer returns
+ *        `SIO_NO_DATA`).
+ * @param count the number of bytes, 1 or more.
+ * @return the number of bytes written; in no-wait mode 1 once the write has
+ *         started.
+ * @retval 0 the wait for the write failed, or the write ended having
+ *         written nothing.
+ * @retval SIO_RANGE null buffer or count below 1.
+ * @retval SIO_NO_DATA the port's previous write is still running; nothing
+ *         was started.
+ * @retval SIO_IO_FAILED the write cannot start.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioWriteBlock(int port, const char *buffer, int count);
+
+/**
+ * @brief Reads one byte that has arrived, masked to the port's data bits;
+ * a pushed-back byte comes first, as it was pushed, unmasked.
+ *
+ * Clears the device's line errors (unless it returns the pushed-back byte).
+ * @param port 0..255, open.
+ * @return the byte, 0..255.
+ * @retval SIO_NO_DATA nothing has arrived (or a read of the port that was
+ *         left running has not ended yet).
+ * @retval SIO_IO_FAILED the read cannot start.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioGetByte(int port);
+
+/**
+ * @brief Reads what has arrived, up to size bytes; never waits for data.
+ *
+ * A pushed-back byte is handed back alone: buffer[0] is that byte and the
+ * result is 1. Otherwise the device's line errors are cleared and buffer[0]
+ * is set to 0 before the read, so it is 0 after a read that found nothing
+ * and after `SIO_IO_FAILED`. The bytes are not masked to the data bits. The
+ * call returns only when the system no longer writes into the buffer.
+ * @param port 0..255, open.
+ * @param buffer where the bytes go.
+ * @param size its size in bytes, 1 or more.
+ * @return the number of bytes placed in the buffer, 0 when nothing has
+ *         arrived (or a read of the port that was left running has not ended
+ *         yet; the buffer is then not touched).
+ * @retval SIO_RANGE null buffer or size below 1 (buffer not touched).
+ * @retval SIO_IO_FAILED the read cannot start.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions (buffer not touched).
+ */
 SIO_API int SioReadBlock(int port, char *buffer, int size);
+
+/**
+ * @brief Pushes one byte back: the next SioGetByte or SioReadBlock returns
+ * it before anything that arrived.
+ *
+ * There is one place per port; a second push replaces the first. A byte 0
+ * cannot be pushed back: 0 clears the place. SioFlushRx drops it.
+ * @param port 0..255, open.
+ * @param byte the byte in its low 8 bits.
+ * @retval 0 done.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioUngetByte(int port, int byte);
+
+/**
+ * @brief Drops what waits in the receive queue, and the pushed-back byte.
+ * @param port 0..255, open.
+ * @retval 0 done (the system's purge result is not looked at).
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioFlushRx(int port);
+
+/**
+ * @brief Drops what waits in the transmit queue; a write that is running
+ * goes on.
+ * @param port 0..255, open.
+ * @retval 0 done (the system's purge result is not looked at).
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioFlushTx(int port);
+
+/**
+ * @brief The number of bytes waiting in the receive queue (the pushed-back
+ * byte is not counted). Clears the device's line errors.
+ * @param port 0..255, open.
+ * @return the count; 0 when the status query fails.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioRxCount(int port);
+
+/**
+ * @brief The number of bytes waiting in the transmit queue; in no-wait mode
+ * plus the byte count the system reported when it took the port's last
+ * write. Clears the device's line errors.
+ * @param port 0..255, open.
+ * @return the count; the queue part is 0 when the status query fails.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioTxCount(int port);
+
+/**
+ * @brief The line errors that the device saw since its status was last
+ * queried, ANDed with mask; the query clears them.
+ *
+ * Bits (the system's `CE_` values): 0x01 receive queue overflow, 0x02
+ * overrun, 0x04 parity error, 0x08 framing error, 0x10 break, 0x100 transmit
+ * queue full.
+ * @param port 0..255, open.
+ * @param mask the bits of interest.
+ * @return the bits seen, ANDed with mask.
+ * @retval -1 the status query failed.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioLineErrors(int port, int mask);
+/** @} */
 
-/* ---- Line settings and lines ---------------------------------------------
- * SioSetBaud(port, baud): baud 0..9 picks 110, 300, 1200, 2400, 4800, 9600,
- * 19200, 38400, 57600, 115200; any other value is the rate itself. Port -1
- * sets the default for the next opens (returns 0); otherwise returns the
- * SetCommState result (nonzero taken, 0 refused).
- * SioSetParams(port, parity 0..4, stopBits 0..2, dataBits 5..8): SIO_RANGE
- * before the port is looked at; port -1 sets the defaults; returns 0.
- * SioSetFlow(port, 'H'ardware | 'N'one | 'S'oftware): returns 1.
- * SioSetParams and SioSetFlow return the same value when the device refused
- * the settings; the port keeps the new values and sends them again with its
- * next setting call. Both raise DTR and RTS again after the change when
- * SioLineDTR / SioLineRTS last set them.
- * SioLineDTR / SioLineRTS(port, 'S'et | 'C'lear | 'R'ead): set and clear
- * return the system's result; read returns the last command (DTR 1, RTS 2).
- * SioModemCTS/DSR/RI/DCD: 16/32/64/128 when the input is on, 0 when off or
- * when the status cannot be read.
- * SioBreakControl(port, 'A'ssert | 'C'lear | 'D'etect): detect returns 16
- * when a break was seen since the last status query.
- * SioReadUart(port 0..3, offset): reads one byte (0..255) of a legacy PC
- * UART by direct port input at the port's base address (0x3F8, 0x2F8,
- * 0x3E8, 0x2E8) plus offset, low 16 bits; the port must be open although
- * the read bypasses its driver. -1 for a port above 3. Where the platform
- * forbids direct port input (Windows NT and later, Wine) the instruction
- * faults; the library steps over it and returns SIO_NO_PORT_IO (-108), a
- * code of its own so that it cannot be mistaken for a register value or
- * for any other error. It returns the same when it cannot install its
- * fault guard, and then does not try the read. */
+/**
+ * @defgroup sio_lines Line settings and lines
+ * @brief Rate, framing, flow control, DTR and RTS, modem inputs, break, and
+ * a legacy UART's registers.
+ * @{
+ */
+
+/**
+ * @brief Sets the port's rate, or (port -1) the rate of the next opens.
+ *
+ * | baud | rate  | baud | rate   |
+ * |------|-------|------|--------|
+ * | 0    | 110   | 5    | 9600   |
+ * | 1    | 300   | 6    | 19200  |
+ * | 2    | 1200  | 7    | 38400  |
+ * | 3    | 2400  | 8    | 57600  |
+ * | 4    | 4800  | 9    | 115200 |
+ *
+ * Any other value is the rate itself (a negative value as its unsigned
+ * 32-bit equivalent). The port keeps the new rate even when the device
+ * refuses it.
+ * @param port 0..255, open, or -1 for the default.
+ * @param baud a code 0..9 or a rate.
+ * @retval nonzero the device took the rate.
+ * @retval 0 the device refused it; or port -1 (always 0).
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioSetBaud(int port, int baud);
+
+/**
+ * @brief Sets parity, stop bits and data bits of the port, or (port -1) of
+ * the next opens.
+ *
+ * The arguments are checked before the port. After the device took the new
+ * framing, DTR and RTS that SioLineDTR / SioLineRTS last raised are raised
+ * again. SioGetByte masks to the new data bits from now on.
+ * @param port 0..255, open, or -1 for the defaults.
+ * @param parity 0 none, 1 odd, 2 even, 3 mark, 4 space.
+ * @param stopBits 0 one, 1 one and a half, 2 two.
+ * @param dataBits 5..8.
+ * @retval 0 done, whether or not the device took the framing (the port keeps
+ *         it and sends it again with its next setting call).
+ * @retval SIO_RANGE an argument outside its values.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioSetParams(int port, int parity, int stopBits, int dataBits);
+
+/**
+ * @brief Sets the port's flow control.
+ *
+ * | letter | output waits for | RTS             | XON/XOFF  |
+ * |--------|------------------|-----------------|-----------|
+ * | 'H'    | CTS              | handshake       | off       |
+ * | 'N'    | nothing          | off             | off       |
+ * | 'S'    | XON/XOFF         | off             | both ways |
+ *
+ * After the device took the change, DTR and RTS that SioLineDTR / SioLineRTS
+ * last raised are raised again.
+ * @param port 0..255, open.
+ * @param letter 'H', 'N' or 'S'.
+ * @retval 1 done, whether or not the device took it (the port keeps it and
+ *         sends it again with its next setting call).
+ * @retval SIO_RANGE another letter.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioSetFlow(int port, int letter);
+
+/**
+ * @brief Raises, drops or reports the DTR output.
+ *
+ * | letter | does                                   | returns                       |
+ * |--------|----------------------------------------|-------------------------------|
+ * | 'S'    | raises DTR and records it              | nonzero done, 0 refused       |
+ * | 'C'    | drops DTR and records it               | nonzero done, 0 refused       |
+ * | 'R'    | nothing                                | 1 when the last command was 'S', else 0 |
+ *
+ * The record is kept even when the driver refuses the command; 'R' reports
+ * the record, not the line.
+ * @param port 0..255, open.
+ * @param letter 'S', 'C' or 'R'.
+ * @return as in the table.
+ * @retval SIO_RANGE another letter.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioLineDTR(int port, int letter);
+
+/**
+ * @brief Raises, drops or reports the RTS output: as SioLineDTR, with 'R'
+ * returning 2 when the last command was 'S'.
+ * @param port 0..255, open.
+ * @param letter 'S', 'C' or 'R'.
+ * @return 'S', 'C': nonzero done, 0 refused; 'R': 2 or 0.
+ * @retval SIO_RANGE another letter.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioLineRTS(int port, int letter);
+
+/**
+ * @brief The CTS input.
+ * @param port 0..255, open.
+ * @retval 16 on.
+ * @retval 0 off, or the modem status cannot be read.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioModemCTS(int port);
+
+/**
+ * @brief The DSR input.
+ * @param port 0..255, open.
+ * @retval 32 on.
+ * @retval 0 off, or the modem status cannot be read.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioModemDSR(int port);
+
+/**
+ * @brief The ring indicator input.
+ * @param port 0..255, open.
+ * @retval 64 on.
+ * @retval 0 off, or the modem status cannot be read.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioModemRI(int port);
+
+/**
+ * @brief The DCD (receive line signal detect) input.
+ * @param port 0..255, open.
+ * @retval 128 on.
+ * @retval 0 off, or the modem status cannot be read.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioModemDCD(int port);
+
+/**
+ * @brief Asserts or clears a break on the output, or reports a break seen
+ * on the input.
+ *
+ * | letter | does                          | returns                          |
+ * |--------|-------------------------------|----------------------------------|
+ * | 'A'    | starts sending a break        | nonzero done, 0 refused          |
+ * | 'C'    | ends it                       | nonzero done, 0 refused          |
+ * | 'D'    | queries the device's status, which clears all its line errors | 16 when a break was seen since the last status query, else 0 (also when the query fails) |
+ * @param port 0..255, open.
+ * @param letter 'A', 'C' or 'D'.
+ * @return as in the table.
+ * @retval SIO_RANGE another letter.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioBreakControl(int port, int letter);
+
+/**
+ * @brief Reads one register of a legacy PC UART by direct port input.
+ *
+ * The address is the port's base address (COM1 0x3F8, COM2 0x2F8, COM3
+ * 0x3E8, COM4 0x2E8) plus offset, low 16 bits. The port must be open
+ * although the read bypasses its driver. Where the platform forbids direct
+ * port input (Windows NT and later, Wine) the instruction faults; the
+ * library steps over it under a fault guard of its own.
+ * @param port 0..3, open.
+ * @param offset the register's offset (not limited; the sum is cut to 16 bits).
+ * @return the register's value, 0..255.
+ * @retval -1 a port above 3 (open).
+ * @retval SIO_NO_PORT_IO direct port input is forbidden, or the fault guard
+ *         cannot be installed (the read is then not tried).
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioReadUart(int port, int offset);
+/** @} */
 
-/* ---- Events and notification ---------------------------------------------
- * SioWaitEvent(port, mask, timeout): waits up to timeout ms (-1 = no limit)
- * for one of the EV_ events of mask. SIO_DONE: an event occurred or the wait
- * was woken (SioPortControl 'S', SioNotify with window 0, SioClosePort);
- * SIO_PENDING: the time-out passed; SIO_IO_FAILED.
- * SioWaitChar(port, character, timeout): sets the event character and waits
- * for EV_RXFLAG; SIO_WIN_ERROR when the port state cannot be read or set.
- * SioNotify(port, window, message, mask): starts one thread that waits for
- * the events and posts message (low 16 bits) with wParam = port, lParam = 0
- * to window, then ends. Returns 0 started, 1 stop requested (window 0) or a
- * thread already runs, SIO_THREAD. SioClosePort wakes the thread, which
- * posts its message, and waits for its end; a thread still running after
- * 2 s (or at once on old systems) is terminated.
- * Platform note: where the driver's WaitCommEvent does not block (Wine on a
- * pty ends every wait by itself after about 2 ms and never reports data
- * that arrives later), SioWaitEvent returns SIO_DONE after about 2 ms, or at
- * once when data is already queued; SioWaitChar returns SIO_DONE after about
- * 2 ms whatever arrives (the event character is not kept there); a mask with
- * a modem-line event (EV_CTS, EV_DSR, EV_RLSD, EV_RING) gives SIO_IO_FAILED
- * at once. A notification thread then posts its message almost at once.
- * Poll with SioRxCount there. */
+/**
+ * @defgroup sio_events Events and notification
+ * @brief Waiting for comm events, for one character, and window
+ * notification by a thread of the library.
+ *
+ * Event mask bits (the system's `EV_` values): 0x001 a byte arrived, 0x002
+ * the event character arrived, 0x004 the transmit queue ran empty, 0x008 CTS
+ * changed, 0x010 DSR changed, 0x020 DCD changed, 0x040 break, 0x080 line
+ * error, 0x100 ring. Which events occurred is not handed back.
+ * @{
+ */
+
+/**
+ * @brief Waits up to timeout ms for one of the events of mask.
+ *
+ * The mask is given to the device for this wait (it replaces the mask of any
+ * earlier wait, which ends that one). SioPortControl 'S', SioNotify with
+ * window 0 and SioClosePort, called from another thread, wake the wait. In
+ * synchronous mode it returns `SIO_DONE` at once. See also
+ * @ref sio_platform.
+ * @param port 0..255, open.
+ * @param mask `EV_` bits.
+ * @param timeout milliseconds; -1 waits without limit.
+ * @retval SIO_DONE an event occurred, or the wait was woken, or synchronous
+ *         mode.
+ * @retval SIO_PENDING the time-out passed; the system's wait stays
+ *         outstanding until the port's next wait or close.
+ * @retval SIO_IO_FAILED the device refused the mask or the wait, or the wait
+ *         itself failed.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
 SIO_API int SioWaitEvent(int port, int mask, int timeout);
-SIO_API int SioWaitChar(int port, int character, int timeout);
-SIO_API int SioNotify(int port, void *window, int message, int mask);
 
-/* ---- Options and information ---------------------------------------------
- * SioOption('R'): reset devices at open; ('W'): no-wait block writes on all
- * ports; ('m'): toggles message boxes, returns the new state. -1 otherwise.
- * SioPortControl(port, letter, value): 'B'/'H' handle (-1 closed), 'M'/'O'
- * old-Windows mode, 'S' wakes an event wait, 'W' no-wait for one port, 'X'
- * tolerate queue-size refusal. -1 for other letters.
- * SioQueryInfo(letter): 'V' version (0x425), 'B' build, 'M'/'m' threads
- * started/ended, 'c' close failures, ... -1 for other letters.
- * SioWinError(buffer, size): the system's text for the last Win32 error the
- * library kept, into buffer (size > 0, always terminated), or in a message
- * box (size 0); returns that error code. */
+/**
+ * @brief Makes character the device's event character and waits up to
+ * timeout ms for it to arrive (`EV_RXFLAG`).
+ *
+ * The character stays the event character after the call. There is no
+ * not-open rule: on a closed port the device query fails with the system's
+ * error.
+ * @param port 0..255.
+ * @param character the character in its low 8 bits.
+ * @param timeout milliseconds; -1 waits without limit.
+ * @retval SIO_DONE, SIO_PENDING, SIO_IO_FAILED as SioWaitEvent.
+ * @retval SIO_WIN_ERROR the port's settings cannot be read or set (also on
+ *         a closed port); SioWinError gives the system error.
+ * @retval IE_BADID port outside 0..255.
+ */
+SIO_API int SioWaitChar(int port, int character, int timeout);
+
+/**
+ * @brief Starts a thread that waits for the events of mask and then posts
+ * one message to window; or (window 0) wakes that thread.
+ *
+ * The thread waits without a time limit, then posts message (its low 16
+ * bits) with wParam = port and lParam = 0 to window, and ends: one message
+ * per start. It has given the port up before the message arrives, so the
+ * window may call SioNotify again from the message to wait for the next
+ * event. A woken thread posts its message too. SioClosePort wakes the thread
+ * and waits for its end. SioQueryInfo 'M' and 'm' count the threads started
+ * and ended. In synchronous mode the wait returns at once, so the message
+ * comes almost at once.
+ * @param port 0..255, open.
+ * @param window the window (an `HWND`), or 0 to wake the running thread.
+ * @param message the message to post, low 16 bits.
+ * @param mask `EV_` bits.
+ * @retval 0 the thread was started.
+ * @retval 1 window 0: the wake-up was given; or a thread already runs for
+ *         the port (it keeps the window, message and mask it was started with).
+ * @retval SIO_THREAD the thread cannot be created or started (with a
+ *         message box "Cannot create message thread" while boxes are on).
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
+SIO_API int SioNotify(int port, void *window, int message, int mask);
+/** @} */
+
+/**
+ * @defgroup sio_options Options and information
+ * @brief Library-wide options, per-port controls, information queries and
+ * the system's text for the last kept error.
+ * @{
+ */
+
+/**
+ * @brief Sets a library-wide option.
+ *
+ * | letter | does                                                          | returns     |
+ * |--------|---------------------------------------------------------------|-------------|
+ * | 'R'    | every later open resets the device; cannot be turned off      | 'R' (82)    |
+ * | 'W'    | every port, open or not, is put in no-wait mode for block writes | 'W' (87) |
+ * | 'm'    | toggles the library's message boxes (on at start); turning them on shows "MsgBox enabled" | the new state, 1 on or 0 off |
+ * @param letter 'R', 'W' or 'm'.
+ * @return as in the table.
+ * @retval -1 another letter.
+ */
 SIO_API int SioOption(int letter);
+
+/**
+ * @brief Reads or sets a per-port or library-wide control.
+ *
+ * | letter    | does                                                        | returns |
+ * |-----------|-------------------------------------------------------------|---------|
+ * | 'B', 'H'  | nothing                                                     | the port's device handle as a 32-bit value, -1 while closed |
+ * | 'M'       | nothing                                                     | 1 while old-Windows mode is on, else 0 |
+ * | 'O'       | value 0 switches old-Windows (synchronous) mode on for the ports opened afterwards, any other value switches it off; each open port keeps its mode | value |
+ * | 'S'       | wakes an event wait or notification thread of the port (overlapped mode) | 2 |
+ * | 'W'       | no-wait mode for the port's block writes: on for nonzero low 8 bits of value, off for 0; kept across close and open | value |
+ * | 'X'       | whether SioOpenPort tolerates a refusal of the queue sizes: nonzero low 8 bits tolerate (the start value), 0 makes it `SIO_BUFFERS` | value |
+ *
+ * There is no not-open rule; 'O' and 'X' are library-wide whatever port
+ * names them.
+ * @param port 0..255.
+ * @param letter one of the table.
+ * @param value for 'O', 'W' and 'X'; not looked at otherwise.
+ * @return as in the table.
+ * @retval -1 another letter.
+ * @retval IE_BADID port outside 0..255.
+ */
 SIO_API int SioPortControl(int port, int letter, int value);
+
+/**
+ * @brief Information about the library.
+ *
+ * | letter | returns |
+ * |--------|---------|
+ * | 'V'    | the version, major and minor as two pairs of hex digits: 0x425 is 4.25 |
+ * | 'B'    | the build number: 1 |
+ * | 'M'    | how many notification threads have started |
+ * | 'm'    | how many notification threads have ended |
+ * | 'c'    | how many device and thread-handle closes have failed |
+ * | '1', '2' | two spare counters, always 0 |
+ * | '3', 'I' | 1 |
+ * | '?'    | 999 |
+ * @param letter one of the table (low 8 bits).
+ * @return as in the table.
+ * @retval -1 another letter.
+ */
 SIO_API int SioQueryInfo(int letter);
+
+/**
+ * @brief The system error that the library kept last (SioOpenPort and
+ * SioWaitChar keep one with `SIO_WIN_ERROR`), and its text.
+ *
+ * The text is the system's message for the code, usually ending in a line
+ * break, except that "The system cannot find the file specified." reads "The
+ * system cannot find the port specified.". Before any failure the kept code
+ * is 0. SioWinError never fails: it returns the code whatever became of the
+ * text.
+ * @param buffer where the text goes (size > 0): at most size - 1 characters,
+ *        always terminated, empty when the system has no text for the code.
+ * @param size the buffer's size; 0 shows the text in a task-modal message
+ *        box captioned "SioWinError" (whether or not message boxes are on)
+ *        and leaves buffer alone; a negative size, or a null buffer with a
+ *        positive size, only returns the code: no text, no box.
+ * @return the kept system error code.
+ */
 SIO_API int SioWinError(char *buffer, int size);
+/** @} */
 
 #ifdef __cplusplus
 }

@@ -11,6 +11,7 @@
 #include "param_names.h"
 #include "sio.h"
 #include "text_screen.h"
+#include "vantoro_version.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ std::vector<std::string> ExpectedTrace(int option) {
         trace.insert(trace.end(), more.begin(), more.end());
     };
     append(Blanks(option == 1 ? 13 : 14));
-    trace.push_back("line v3-1");
+    trace.push_back(std::string("line ") + VANTORO_VERSION_TAG);
     append(Blanks(option == 1 ? 2 : 1));
     append({"line ========================================================",
             option == 1 ? "line   ->> \"Home Option 1 (default)\" configuration command was sent"

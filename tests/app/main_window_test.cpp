@@ -24,6 +24,7 @@
 #include "sio.h"
 #include "sio_state.h"
 #include "sys_override.h"
+#include "vantoro_version.h"
 #include "virtual_line.h"
 #include "virtual_serial_driver.h"
 
@@ -139,8 +140,8 @@ TEST_F(GuiMainWindow, WithoutATimerWarnsOnceAndStillWorks) {
     static UINT boxStyle;
     static HWND boxOwner;
     boxes = 0;
-    appSys.SetTimer = [](HWND, UINT_PTR, UINT, TIMERPROC) -> UINT_PTR { return 0; };
-    appSys.MessageBoxA = [](HWND owner, LPCSTR text, LPCSTR caption, UINT style) -> int {
+    appSys.SetTimer = [](HWND, UINT_PTR, UINT, TIMERPROC) WINAPI -> UINT_PTR { return 0; };
+    appSys.MessageBoxA = [](HWND owner, LPCSTR text, LPCSTR caption, UINT style) WINAPI -> int {
         ++boxes;
         boxOwner = owner;
         boxText = text;
@@ -227,7 +228,7 @@ TEST_F(GuiMainWindow, OnLineWhenTheDeviceRefuses9600ClosesThePortAndSaysSo) {
     SysOverride guard;
     static decltype(sio::sys.SetCommState) realSetCommState;
     realSetCommState = sio::sys.SetCommState;
-    sio::sys.SetCommState = [](HANDLE device, LPDCB dcb) -> BOOL {
+    sio::sys.SetCommState = [](HANDLE device, LPDCB dcb) WINAPI -> BOOL {
         if (dcb->BaudRate != 9600) return realSetCommState(device, dcb);
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -257,7 +258,7 @@ TEST_P(GuiMainWindowFailedFrame, HomeOptionShowsTheErrorInsteadOfTheBanner) {
     writes = 0;
     cutShort = GetParam();
     sio::sys.WriteFile = [](HANDLE device, LPCVOID data, DWORD count, LPDWORD done,
-                            LPOVERLAPPED ov) -> BOOL {
+                            LPOVERLAPPED ov) WINAPI -> BOOL {
         if (++writes != 3) return realWriteFile(device, data, count, done, ov);
         if (cutShort) return realWriteFile(device, data, count - 4, done, ov);
         SetLastError(ERROR_GEN_FAILURE);
@@ -360,11 +361,11 @@ TEST_F(GuiMainWindow, PollIgnoresReadErrors) {
     GoOnLineOnCom3();
     ASSERT_TRUE(peer.Write("hidden"));
     SysOverride guard;
-    sio::sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) -> BOOL {
+    sio::sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) WINAPI -> BOOL {
         SetLastError(ERROR_BROKEN_PIPE);
         return FALSE;
     };
-    sio::sys.ClearCommError = [](HANDLE, LPDWORD, LPCOMSTAT) -> BOOL {
+    sio::sys.ClearCommError = [](HANDLE, LPDWORD, LPCOMSTAT) WINAPI -> BOOL {
         SetLastError(ERROR_NOT_READY);
         return FALSE;
     };
@@ -447,7 +448,7 @@ TEST_F(GuiMainWindow, AboutShowsItsTextsOwnedByTheMainWindowAndOkEndsIt) {
     EXPECT_EQ(visit.caption, "About");
     EXPECT_EQ(visit.library, "Library 4.25.1");
     EXPECT_EQ(visit.hint, "Start with Help");
-    for (const char* text : {"Vantoro(TM)", "\"Home\" Configuration Utility v3.1"})
+    for (const char* text : {"Vantoro(TM)", VANTORO_ABOUT_PRODUCT_LINE})
         EXPECT_NE(std::find(visit.statics.begin(), visit.statics.end(), text), visit.statics.end()) << text;
 }
 
@@ -538,7 +539,7 @@ TEST(MessageLoop, EndsWithTheQuitCodeOrMinusOneWhenTheQueueFails) {
     PostQuitMessage(7);
     EXPECT_EQ(RunMessageLoop(nullptr), 7);
     AppSysTable saved = appSys;
-    appSys.GetMessageA = [](LPMSG message, HWND, UINT, UINT) -> BOOL {
+    appSys.GetMessageA = [](LPMSG message, HWND, UINT, UINT) WINAPI -> BOOL {
         message->wParam = 12345;  // whatever the MSG held
         return -1;
     };

@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "vantoro_version.h"
+
 namespace {
 
 const char kClassName[] = "Vantoro(TM)";
@@ -120,7 +122,7 @@ bool About() {
     }
     if (!search.found) return Fail("about", "no About box appeared");
     std::vector<std::string> texts = StaticTexts(search.found);
-    const char* const expected[] = {"Vantoro(TM)", "\"Home\" Configuration Utility v3.1"};
+    const char* const expected[] = {"Vantoro(TM)", VANTORO_ABOUT_PRODUCT_LINE};
     for (const char* text : expected) {
         if (std::find(texts.begin(), texts.end(), text) == texts.end()) {
             printf("  missing \"%s\"\n", text);

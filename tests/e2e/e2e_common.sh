@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared part of the end-to-end scripts: arguments, starting the tool and
 # the simulated controller inside the test environment, driving the tool,
 # screenshots, and a cleanup that ends only what the script started.

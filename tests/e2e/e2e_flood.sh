@@ -3,6 +3,7 @@
 # tool keeps answering messages. Prints the round-trip figures; the flood
 # is cut off after the measuring window, since the 100 ms poll takes about
 # 10 KB a second and would need minutes for the whole megabyte.
+# shellcheck source=e2e_common.sh
 source "$(dirname "$0")/e2e_common.sh"
 
 start_tool

@@ -3,6 +3,7 @@
 # running and answering, its poll shows nothing, and once the line is back
 # Off Line and a new On Line give a working connection again (the simulated
 # controller then gets a full home sequence).
+# shellcheck source=e2e_common.sh
 source "$(dirname "$0")/e2e_common.sh"
 
 restore_line() { "$testenv" --root "$root" line-restore COM3 >>"$log" 2>&1 || true; }

@@ -3,6 +3,7 @@
 # controller on COM4 checking the 54 bytes and answering, then Off Line,
 # About with its OK, and Exit; the title is checked after each step and a
 # screenshot of the replies is kept.
+# shellcheck source=e2e_common.sh
 source "$(dirname "$0")/e2e_common.sh"
 
 start_sim COM4

@@ -105,7 +105,7 @@ TEST_F(DriverEventWait, RefusedEventCharacterGivesWinErrorAndStartsNoWait) {
     EXPECT_EQ(SioSetParams(kEnd, NOPARITY, ONESTOPBIT, 8), 0);
     static decltype(sys.SetCommState) realSet;
     realSet = sys.SetCommState;
-    sys.SetCommState = [](HANDLE h, LPDCB dcb) -> BOOL {
+    sys.SetCommState = [](HANDLE h, LPDCB dcb) WINAPI -> BOOL {
         return dcb->EvtChar == 0x0D ? (SetLastError(ERROR_INVALID_PARAMETER), FALSE) : realSet(h, dcb);
     };
     EXPECT_EQ(SioWaitChar(kEnd, 0x0D, 0), SIO_WIN_ERROR);
@@ -116,7 +116,7 @@ TEST_F(DriverEventWait, RefusedEventCharacterGivesWinErrorAndStartsNoWait) {
 
 TEST(DriverEventWaitSync, ReturnsDoneAtOnceWithoutSystemWait) {
     VirtualSerialDriver driver;
-    sys.GetVersion = []() -> DWORD { return 4; };  // version 4.0: synchronous mode
+    sys.GetVersion = []() WINAPI -> DWORD { return 4; };  // version 4.0: synchronous mode
     ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
     EXPECT_EQ(SioWaitEvent(kEnd, EV_RXCHAR, 10000), SIO_DONE);
     EXPECT_EQ(VirtualSerialDriver::WaitsStarted(kEnd), 0);

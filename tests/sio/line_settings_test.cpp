@@ -36,12 +36,12 @@ struct Recorder {
         escapeResult = stateResult = TRUE;
         nextEscape = sys.EscapeCommFunction;
         nextState = sys.SetCommState;
-        sys.EscapeCommFunction = [](HANDLE h, DWORD code) -> BOOL {
+        sys.EscapeCommFunction = [](HANDLE h, DWORD code) WINAPI -> BOOL {
             escapes.push_back(code);
             BOOL done = nextEscape(h, code);
             return escapeResult ? done : FALSE;
         };
-        sys.SetCommState = [](HANDLE h, LPDCB dcb) -> BOOL {
+        sys.SetCommState = [](HANDLE h, LPDCB dcb) WINAPI -> BOOL {
             if (!stateResult) return FALSE;
             return nextState(h, dcb);
         };
@@ -236,7 +236,7 @@ TEST_F(DriverPort, UnreadableModemStatusReadsAsOff) {
     ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
     EXPECT_EQ(SioModemDSR(kFar), 32);
     // The word is written also on failure: the library must not trust it then.
-    sys.GetCommModemStatus = [](HANDLE, LPDWORD status) -> BOOL { return *status = 0xF0, FALSE; };
+    sys.GetCommModemStatus = [](HANDLE, LPDWORD status) WINAPI -> BOOL { return *status = 0xF0, FALSE; };
     for (auto call : {SioModemCTS, SioModemDSR, SioModemRI, SioModemDCD}) EXPECT_EQ(call(kFar), 0);
 }
 

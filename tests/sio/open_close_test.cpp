@@ -158,7 +158,7 @@ TEST_F(DriverOpen, FailedDeviceCloseIsCountedAndTheSlotClosedAnyway) {
     static decltype(sys.CloseHandle) realClose;
     device = portTable[kPort].handle;
     realClose = sys.CloseHandle;
-    sys.CloseHandle = [](HANDLE handle) -> BOOL {
+    sys.CloseHandle = [](HANDLE handle) WINAPI -> BOOL {
         BOOL closed = realClose(handle);
         return handle == device ? FALSE : closed;
     };
@@ -168,7 +168,7 @@ TEST_F(DriverOpen, FailedDeviceCloseIsCountedAndTheSlotClosedAnyway) {
 }
 
 TEST_F(DriverOpen, OldWindowsOpensSynchronouslyWithoutEvents) {
-    sys.GetVersion = []() -> DWORD { return 0x00000004; };
+    sys.GetVersion = []() WINAPI -> DWORD { return 0x00000004; };
     ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
     ASSERT_EQ(SioOpenPort(kPort + 1, 1024, 1024), 0);
     EXPECT_EQ(oldWindows, 1);

@@ -26,7 +26,7 @@ struct Box {
         text.clear();
         caption.clear();
         style = 0;
-        sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) -> int {
+        sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) WINAPI -> int {
             EXPECT_EQ(owner, nullptr);
             ++shown;
             text = t;

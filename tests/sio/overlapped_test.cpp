@@ -34,13 +34,13 @@ PortIo& Io() { return ioTable[kFakePort]; }
 // A read that the driver leaves pending; the fake cancel ends it having moved
 // Fake::count bytes ("abc..."), reporting the abort as a cancelled read does.
 void InstallPendingRead() {
-    sys.ReadFile = [](HANDLE, LPVOID buffer, DWORD, LPDWORD, LPOVERLAPPED ov) -> BOOL {
+    sys.ReadFile = [](HANDLE, LPVOID buffer, DWORD, LPDWORD, LPOVERLAPPED ov) WINAPI -> BOOL {
         Fake::buffer = buffer;
         ov->Internal = STATUS_PENDING;
         SetLastError(ERROR_IO_PENDING);
         return FALSE;
     };
-    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED ov) -> BOOL {
+    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED ov) WINAPI -> BOOL {
         memcpy(Fake::buffer, "abcdef", Fake::count);
         ov->Internal = 0xC0000120;  // STATUS_CANCELLED
         ov->InternalHigh = Fake::count;
@@ -67,12 +67,12 @@ TEST_P(OverlappedStart, StatusFollowsTheSystemAnswer) {
     SysOverride guard;
     Fake::ok = GetParam().ok;
     Fake::error = GetParam().error;
-    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED ov) -> BOOL {
+    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED ov) WINAPI -> BOOL {
         Fake::passed = ov;
         SetLastError(Fake::error);
         return Fake::ok;
     };
-    sys.WriteFile = [](HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED ov) -> BOOL {
+    sys.WriteFile = [](HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED ov) WINAPI -> BOOL {
         Fake::passed = ov;
         SetLastError(Fake::error);
         return Fake::ok;
@@ -127,7 +127,7 @@ TEST_P(OverlappedAwait, WaitResultBecomesTheStatus) {
     SysOverride guard;
     Fake::count = GetParam().result;
     Fake::calls = 0;
-    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD {
+    sys.WaitForSingleObject = [](HANDLE, DWORD) WINAPI -> DWORD {
         ++Fake::calls;
         return Fake::count;
     };
@@ -171,7 +171,7 @@ TEST(OverlappedAwaitDone, EventSetWhileTheTransferRunsIsNoCompletion) {
 TEST(OverlappedSync, WaitsAndFinishesOnlyReportTheBlockingCall) {
     OpenFakePort(true);
     SysOverride guard;
-    sys.WriteFile = [](HANDLE, LPCVOID, DWORD n, LPDWORD done, LPOVERLAPPED ov) -> BOOL {
+    sys.WriteFile = [](HANDLE, LPCVOID, DWORD n, LPDWORD done, LPOVERLAPPED ov) WINAPI -> BOOL {
         EXPECT_EQ(ov, nullptr);
         *done = n;
         return TRUE;
@@ -195,11 +195,11 @@ TEST(OverlappedEventWait, SetsTheMaskResetsTheEventAndStaysDone) {
     OpenFakePort(false);
     SysOverride guard;
     Fake::ok = TRUE;
-    sys.SetCommMask = [](HANDLE, DWORD mask) -> BOOL {
+    sys.SetCommMask = [](HANDLE, DWORD mask) WINAPI -> BOOL {
         Fake::count = mask;
         return Fake::ok;
     };
-    sys.WaitCommEvent = [](HANDLE, LPDWORD storage, LPOVERLAPPED ov) -> BOOL {
+    sys.WaitCommEvent = [](HANDLE, LPDWORD storage, LPOVERLAPPED ov) WINAPI -> BOOL {
         EXPECT_EQ(WaitForSingleObject(ov->hEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
         *storage = EV_RXCHAR;
         SetEvent(ov->hEvent);
@@ -255,7 +255,7 @@ TEST_P(OverlappedEndReadCancelRefused, NeverCancelsThePortsOtherRequests) {
     InstallPendingRead();
     Fake::error = GetParam().error;
     Fake::calls = 0;
-    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED ov) -> BOOL {
+    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED ov) WINAPI -> BOOL {
         if (Fake::error == ERROR_NOT_FOUND) {  // the read ended by itself meanwhile
             ov->Internal = 0;
             ov->InternalHigh = 2;
@@ -263,17 +263,17 @@ TEST_P(OverlappedEndReadCancelRefused, NeverCancelsThePortsOtherRequests) {
         SetLastError(Fake::error);
         return FALSE;
     };
-    sys.CancelIo = [](HANDLE) -> BOOL {
+    sys.CancelIo = [](HANDLE) WINAPI -> BOOL {
         ++Fake::calls;
         return TRUE;
     };
     // The refused read ends by itself while the library waits for it.
-    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD {
+    sys.WaitForSingleObject = [](HANDLE, DWORD) WINAPI -> DWORD {
         ioTable[kFakePort].readOv.Internal = 0;
         ioTable[kFakePort].readOv.InternalHigh = 2;
         return WAIT_OBJECT_0;
     };
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) -> BOOL {
+    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) WINAPI -> BOOL {
         *n = static_cast<DWORD>(ov->InternalHigh);
         return TRUE;
     };
@@ -295,13 +295,13 @@ TEST(OverlappedEndRead, WaitsForInternalWhenTheResultCameEarly) {
     SysOverride guard;
     InstallPendingRead();
     Fake::calls = 0;
-    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED) -> BOOL { return TRUE; };  // completes a little later
+    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED) WINAPI -> BOOL { return TRUE; };  // completes a little later
     // Wine's answer for an OVERLAPPED whose event is set while it still runs.
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) -> BOOL {
+    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) WINAPI -> BOOL {
         *n = static_cast<DWORD>(ov->InternalHigh);
         return TRUE;
     };
-    sys.Sleep = [](DWORD) {
+    sys.Sleep = [](DWORD) WINAPI {
         if (++Fake::calls < 3) return;
         ioTable[kFakePort].readOv.Internal = 0;
         ioTable[kFakePort].readOv.InternalHigh = 2;

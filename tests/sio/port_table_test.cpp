@@ -111,7 +111,7 @@ TEST_P(PortTableVersion, OnlyVersion4Point0IsOld) {
     SysOverride guard;
     static DWORD reported;
     reported = GetParam().version;
-    sys.GetVersion = []() -> DWORD { return reported; };
+    sys.GetVersion = []() WINAPI -> DWORD { return reported; };
     EXPECT_EQ(IsOldWindows(), GetParam().old);
 }
 
@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, PortTableVersion,
 TEST(PortTable, CloseCountedCountsOnlyFailures) {
     SysOverride guard;
     static BOOL result;
-    sys.CloseHandle = [](HANDLE) -> BOOL { return result; };
+    sys.CloseHandle = [](HANDLE) WINAPI -> BOOL { return result; };
     result = TRUE;
     EXPECT_TRUE(CloseCounted(reinterpret_cast<HANDLE>(1)));
     EXPECT_EQ(closeFailures, 0);
@@ -145,7 +145,7 @@ TEST(PortTable, MessageBoxesAreTaskModalWarningsCaptionedInfo) {
     static UINT style;
     static int shown;
     shown = 0;
-    sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) -> int {
+    sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) WINAPI -> int {
         EXPECT_EQ(owner, nullptr);
         text = t;
         caption = c;
@@ -168,7 +168,7 @@ TEST(PortTable, MessageBoxesAreTaskModalWarningsCaptionedInfo) {
 TEST(PortTable, ErrorBoxTextIsBoundedTo128Bytes) {
     SysOverride guard;
     static size_t length;
-    sys.MessageBoxA = [](HWND, LPCSTR t, LPCSTR, UINT) -> int {
+    sys.MessageBoxA = [](HWND, LPCSTR t, LPCSTR, UINT) WINAPI -> int {
         length = strlen(t);
         return IDOK;
     };

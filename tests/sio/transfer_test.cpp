@@ -37,13 +37,13 @@ void InstallFakeDevice() {
     Fake::writes = 0;
     Fake::lastByte = 0;
     Fake::arrived.clear();
-    sys.ClearCommError = [](HANDLE, LPDWORD errors, LPCOMSTAT stat) -> BOOL {
+    sys.ClearCommError = [](HANDLE, LPDWORD errors, LPCOMSTAT stat) WINAPI -> BOOL {
         if (errors) *errors = 0;
         stat->cbInQue = static_cast<DWORD>(Fake::arrived.size());
         stat->cbOutQue = Fake::outQueue;
         return TRUE;
     };
-    sys.WriteFile = [](HANDLE, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) -> BOOL {
+    sys.WriteFile = [](HANDLE, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) WINAPI -> BOOL {
         ++Fake::writes;
         Fake::lastByte = static_cast<const BYTE*>(data)[count - 1];
         if (Fake::writeError == 0) {
@@ -54,11 +54,11 @@ void InstallFakeDevice() {
         SetLastError(Fake::writeError);
         return FALSE;
     };
-    sys.WaitForSingleObject = [](HANDLE, DWORD) -> DWORD {
+    sys.WaitForSingleObject = [](HANDLE, DWORD) WINAPI -> DWORD {
         if (Fake::waitResult == WAIT_OBJECT_0) ioTable[kFakePort].writeOv.Internal = 0;  // completed
         return Fake::waitResult;
     };
-    sys.ReadFile = [](HANDLE, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED) -> BOOL {
+    sys.ReadFile = [](HANDLE, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED) WINAPI -> BOOL {
         DWORD n = static_cast<DWORD>(std::min<size_t>(Fake::arrived.size(), size));
         Fake::arrived.copy(static_cast<char*>(buffer), n);
         Fake::arrived.erase(0, n);
@@ -339,24 +339,24 @@ TEST(Transfer, NoWaitWriteSurvivesARefusedReadCancel) {
     ASSERT_EQ(SioWriteBlock(kFakePort, kFrame, 9), 1);  // pends
     static int wideCancels;
     wideCancels = 0;
-    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED ov) -> BOOL {
+    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED ov) WINAPI -> BOOL {
         ov->Internal = STATUS_PENDING;
         SetLastError(ERROR_IO_PENDING);
         return FALSE;
     };
-    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED) -> BOOL {
+    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED) WINAPI -> BOOL {
         SetLastError(ERROR_INVALID_FUNCTION);
         return FALSE;
     };
-    sys.CancelIo = [](HANDLE) -> BOOL { return ++wideCancels > 0; };
+    sys.CancelIo = [](HANDLE) WINAPI -> BOOL { return ++wideCancels > 0; };
     // The read ends by itself with one byte while the library waits for it.
-    sys.WaitForSingleObject = [](HANDLE event, DWORD) -> DWORD {
+    sys.WaitForSingleObject = [](HANDLE event, DWORD) WINAPI -> DWORD {
         if (event != ioTable[kFakePort].readOv.hEvent) return WAIT_TIMEOUT;
         ioTable[kFakePort].readOv.Internal = 0;
         ioTable[kFakePort].readOv.InternalHigh = 1;
         return WAIT_OBJECT_0;
     };
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) -> BOOL {
+    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) WINAPI -> BOOL {
         *n = static_cast<DWORD>(ov->InternalHigh);
         return TRUE;
     };

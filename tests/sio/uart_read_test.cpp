@@ -58,11 +58,11 @@ TEST_F(UartRead, HoldsTheGuardJustAroundTheRead) {
     static int cookie;
     trace.clear();
     guardRefused = inputRefused = false;
-    sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) -> PVOID {
+    sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) WINAPI -> PVOID {
         trace += (first == 1 && handler) ? "add " : "bad-add ";
         return guardRefused ? nullptr : &cookie;
     };
-    sys.RemoveVectoredExceptionHandler = [](PVOID handle) -> ULONG {
+    sys.RemoveVectoredExceptionHandler = [](PVOID handle) WINAPI -> ULONG {
         trace += handle == &cookie ? "remove" : "bad-remove";
         return 1;
     };
@@ -97,7 +97,7 @@ LONG CALLBACK RecordingGuard(EXCEPTION_POINTERS* info) {
 
 TEST_F(UartRead, RefusedInstructionReturnsNoPortIoAndTheProcessGoesOn) {
     faults.clear();
-    sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) {
+    sys.AddVectoredExceptionHandler = [](ULONG first, PVECTORED_EXCEPTION_HANDLER handler) WINAPI {
         libraryGuard = handler;
         return ::AddVectoredExceptionHandler(first, RecordingGuard);
     };

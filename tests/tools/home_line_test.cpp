@@ -16,6 +16,7 @@
 #include "home_sequence.h"
 #include "param_names.h"
 #include "tmcl_frame.h"
+#include "vantoro_version.h"
 #include "virtual_line.h"
 
 namespace {
@@ -102,7 +103,7 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     ASSERT_GE(lines.size(), 20u);
     EXPECT_EQ(lines[0], "");
     EXPECT_EQ(lines[1], "Sending commnad...");
-    EXPECT_EQ(lines[option == 1 ? 16 : 17], "v3-1");  // after " " and 13 or 14 blank lines
+    EXPECT_EQ(lines[option == 1 ? 16 : 17], VANTORO_VERSION_TAG);  // after " " and 13 or 14 blank lines
     EXPECT_NE(output.find(option == 1 ? "DONE, command reply (if any) follows: \n"
                                       : "DONE, command reply (if any) follows:\n"),
               std::string::npos);

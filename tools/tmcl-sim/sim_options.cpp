@@ -2,11 +2,13 @@
 #include "sim_options.h"
 
 #include "args.h"
+#include "vantoro_version.h"
 
 namespace sim {
 
 const char* UsageText() {
-    return "usage: tmcl-sim --port COMn [--eeprom FILE] [--frames N] [--seconds S] [--dump]\n"
+    return "tmcl-sim " VANTORO_VERSION_TEXT "\n"
+           "usage: tmcl-sim --port COMn [--eeprom FILE] [--frames N] [--seconds S] [--dump]\n"
            "\n"
            "Simulates the slider's motor controller (module address 1) on a COM port at\n"
            "9600 baud, 8N1. It collects 9-byte command frames (module, command, type,\n"

@@ -2,11 +2,14 @@
 #include "home_options.h"
 
 #include "args.h"
+#include "vantoro_version.h"
 
 namespace home {
 
 const char* UsageText() {
-    return "usage: vantoro-home --port COMn --option 1|2 [--wait MS] [--verify]\n"
+    return "vantoro-home " VANTORO_VERSION_TEXT "\n"
+           "usage: vantoro-home --port COMn --option 1|2 [--wait MS] [--verify]\n"
+           "       vantoro-home --port COMn --status\n"
            "       vantoro-home --list\n"
            "       vantoro-home --help\n"
            "\n"
@@ -21,6 +24,9 @@ const char* UsageText() {
            "  --wait MS     how long to collect replies after the sequence (default 1000)\n"
            "  --verify      require six replies, each with status 100 (success), a right\n"
            "                checksum and the command of the frame it answers\n"
+           "  --status      ask the controller which home option it holds now: reads\n"
+           "                parameters 3 and 10 of bank 2 and 77 of bank 0 (command 10,\n"
+           "                get global parameter) and prints the option with the values\n"
            "  --list        list the COM ports this system has\n"
            "  --help        this text\n"
            "\n"
@@ -30,8 +36,9 @@ const char* UsageText() {
            "checksum is right. Bytes that form no reply are printed in hex.\n"
            "\n"
            "Exit codes: 0 the six frames were sent (with --verify: and all six replies were\n"
-           "success), 2 usage error, 3 port error (unknown or busy port, or a frame not\n"
-           "sent), 4 --verify found missing or failed replies.\n";
+           "success; with --status: the values were read), 2 usage error, 3 port error\n"
+           "(unknown or busy port, or a frame not sent), 4 --verify found missing or\n"
+           "failed replies, 5 --status got no answer or an error status.\n";
 }
 
 namespace {
@@ -43,6 +50,8 @@ bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& opti
         options.help = true;
     } else if (argument == "--list") {
         options.list = true;
+    } else if (argument == "--status") {
+        options.status = true;
     } else if (argument == "--verify") {
         options.verify = true;
     } else if (argument == "--port") {
@@ -70,7 +79,9 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     if (options.help || options.list) return true;
     if (options.port < 0)
         error = "--port is required";
-    else if (options.option == 0)
+    else if (options.status && options.option != 0)
+        error = "--status and --option exclude each other";
+    else if (!options.status && options.option == 0)
         error = "--option is required (1 or 2)";
     return error.empty();
 }

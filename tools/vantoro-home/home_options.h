@@ -10,6 +10,7 @@ enum ExitCode {
     kExitUsage = 2,
     kExitPortError = 3,     // the port cannot be opened or set up, or a frame was not sent
     kExitVerifyFailed = 4,  // --verify: not six success replies to the six frames
+    kExitNoStatus = 5,      // --status: no answer, or an answer with an error status
 };
 
 constexpr long kDefaultWaitMs = 1000;
@@ -19,6 +20,7 @@ struct Options {
     int option = 0;  // 1 or 2
     long waitMs = kDefaultWaitMs;
     bool verify = false;
+    bool status = false;  // read the home option back instead of sending one
     bool list = false;
     bool help = false;
 };

@@ -4,6 +4,7 @@
 
 #include "home_options.h"
 #include "home_run.h"
+#include "status_query.h"
 
 int main(int argc, char** argv) {
     home::Options options;
@@ -18,5 +19,6 @@ int main(int argc, char** argv) {
         return home::kExitOk;
     }
     if (options.list) return home::ListPorts();
+    if (options.status) return home::RunStatus(options);
     return home::RunHome(options);
 }

@@ -1,0 +1,45 @@
+# HTML documents of the package, made with doxygen (Debian package doxygen):
+# the library reference from sio.h, where an undocumented call, parameter or
+# code fails the build, and the user guide from docs/user-guide.md. Both go
+# into the package under doc/.
+option(SIO_BUILD_DOCS "Build the library reference and the guide as HTML (needs doxygen)" ON)
+if(NOT SIO_BUILD_DOCS)
+  return()
+endif()
+find_program(DOXYGEN_PROGRAM doxygen)
+if(NOT DOXYGEN_PROGRAM)
+  message(FATAL_ERROR "doxygen not found: the library reference is built from sio.h "
+                      "(Debian package doxygen; scripts/deps installs it), or configure "
+                      "with -DSIO_BUILD_DOCS=OFF")
+endif()
+
+# Configures one document: name, title, version, input files, main page.
+function(sio_add_document name title version inputs mainpage depends)
+  set(DOC_TITLE "${title}")
+  set(DOC_VERSION "${version}")
+  set(DOC_OUTPUT "${PROJECT_BINARY_DIR}/doc/${name}")
+  set(DOC_INPUT "${inputs}")
+  set(DOC_MAINPAGE "${mainpage}")
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in ${PROJECT_BINARY_DIR}/doc/Doxyfile-${name} @ONLY)
+  add_custom_command(OUTPUT ${DOC_OUTPUT}/index.html
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${DOC_OUTPUT}
+    COMMAND ${DOXYGEN_PROGRAM} ${PROJECT_BINARY_DIR}/doc/Doxyfile-${name}
+    DEPENDS ${depends} ${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in
+    COMMENT "doxygen: ${title}" VERBATIM)
+  add_custom_target(doc_${name} ALL DEPENDS ${DOC_OUTPUT}/index.html)
+  install(DIRECTORY ${DOC_OUTPUT}/ DESTINATION doc/${name})
+  # The same check as a test, so that a run of the tests alone reports an
+  # undocumented call too; it writes beside the build's copy, not over it.
+  if(SIO_BUILD_TESTS)
+    set(DOC_OUTPUT "${PROJECT_BINARY_DIR}/doc-check/${name}")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in ${PROJECT_BINARY_DIR}/doc-check/Doxyfile-${name} @ONLY)
+    add_test(NAME docs.${name} COMMAND ${DOXYGEN_PROGRAM} ${PROJECT_BINARY_DIR}/doc-check/Doxyfile-${name})
+    set_tests_properties(docs.${name} PROPERTIES LABELS build TIMEOUT 120)
+  endif()
+endfunction()
+
+sio_add_document(sio-reference "sio serial library reference" ${SIO_PACKAGE_VERSION}
+  "${PROJECT_SOURCE_DIR}/sio/include/sio.h" ""
+  ${PROJECT_SOURCE_DIR}/sio/include/sio.h)
+sio_add_document(guide "Vantoro configuration tool" ${PROJECT_VERSION} "${PROJECT_SOURCE_DIR}/docs/user-guide.md"
+  "${PROJECT_SOURCE_DIR}/docs/user-guide.md" ${PROJECT_SOURCE_DIR}/docs/user-guide.md)
