@@ -117,6 +117,11 @@ TEST_F(UartRead, RefusedInstructionReturnsNoPortIoAndTheProcessGoesOn) {
     other = faults[0];
     other.ExceptionAddress = static_cast<char*>(other.ExceptionAddress) + 1;
     EXPECT_EQ(libraryGuard(&info), EXCEPTION_CONTINUE_SEARCH);
+#if defined(__x86_64__)
     EXPECT_EQ(context.Rip, 0u);
     EXPECT_EQ(context.Rax, 0u);
+#else
+    EXPECT_EQ(context.Eip, 0u);
+    EXPECT_EQ(context.Eax, 0u);
+#endif
 }
