@@ -28,16 +28,18 @@ void Home(int option) {
     Check("SioOpenPort", SioOpenPort(kFar, 1024, 1024), {0, SIO_WIN_ERROR, SIO_BUFFERS});
     static int written;
     written = 0;
-    HomeSequenceIo io = {[](const char*) {}, [](unsigned) {},
-                         [](int port, const char* data, int count) {
-                             int result = SioWriteBlock(port, data, count);
-                             CheckRange("SioWriteBlock", result, 0, count, {SIO_NO_DATA, SIO_IO_FAILED, IE_NOPEN});
-                             if (result > 0) written += result;
-                             return result;
-                         }};
+    HomeSequenceIo io = {
+        [](const char*) {}, [](unsigned) {},
+        [](int port, const char* data, int count) {
+            int result = SioWriteBlock(port, data, count);
+            CheckRange("SioWriteBlock", result, 0, count, {SIO_NO_DATA, SIO_IO_FAILED, IE_NOPEN});
+            if (result > 0) written += result;
+            return result;
+        }};
     Check("RunHomeSequence", RunHomeSequence(option, kEnd, io), {0, SIO_IO_FAILED, SIO_NO_DATA, IE_NOPEN});
     char buffer[64];
-    CheckRange("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), 0, written, {SIO_IO_FAILED, IE_NOPEN});
+    CheckRange("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), 0, written,
+               {SIO_IO_FAILED, IE_NOPEN});
     CloseChecked(kEnd);
     CloseChecked(kFar);
 }

@@ -104,7 +104,8 @@ const std::initializer_list<int> kWaitCodes = {SIO_DONE, SIO_PENDING, SIO_IO_FAI
 std::thread ErrorWhenNextWaitPends() {
     long before = VirtualSerialDriver::WaitsStarted(kEnd);
     return std::thread([before] {
-        if (VirtualSerialDriver::WaitUntilPending(kEnd, before, 100)) VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
+        if (VirtualSerialDriver::WaitUntilPending(kEnd, before, 100))
+            VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
     });
 }
 
@@ -163,8 +164,7 @@ TEST_P(FaultWalk, EveryCallFailsInTurn) { Walk(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(Scenarios, FaultWalk,
                          ::testing::Values(Scenario{"OpenCloseOverlapped", OpenCloseOverlapped},
                                            Scenario{"OpenCloseSynchronous", OpenCloseSynchronous},
-                                           Scenario{"Transfers", Transfers},
-                                           Scenario{"Settings", Settings},
+                                           Scenario{"Transfers", Transfers}, Scenario{"Settings", Settings},
                                            Scenario{"EventWaits", EventWaits},
                                            Scenario{"Notification", Notification},
                                            Scenario{"OptionsAndQueries", OptionsAndQueries}),

@@ -40,7 +40,7 @@ void Closed(HANDLE h) {
 template <auto Member>
 struct Faulty;
 
-template <typename R, typename... Args, R(WINAPI* sio::SysTable::*Member)(Args...)>
+template <typename R, typename... Args, R (WINAPI* sio::SysTable::*Member)(Args...)>
 struct Faulty<Member> {
     static inline R(WINAPI* next)(Args...) = nullptr;
     static inline R failValue{};
@@ -64,7 +64,7 @@ struct Faulty<Member> {
 template <auto Member>
 struct Counted;
 
-template <typename R, typename... Args, R(WINAPI* sio::SysTable::*Member)(Args...)>
+template <typename R, typename... Args, R (WINAPI* sio::SysTable::*Member)(Args...)>
 struct Counted<Member> {
     static inline R(WINAPI* next)(Args...) = nullptr;
     static R WINAPI Call(Args... args) {
@@ -81,7 +81,7 @@ struct Counted<Member> {
 template <auto Member>
 struct Creator;
 
-template <typename... Args, HANDLE(WINAPI* sio::SysTable::*Member)(Args...)>
+template <typename... Args, HANDLE (WINAPI* sio::SysTable::*Member)(Args...)>
 struct Creator<Member> {
     static inline HANDLE(WINAPI* next)(Args...) = nullptr;
     static inline HANDLE failValue = nullptr;
@@ -118,6 +118,29 @@ BOOL WINAPI FaultyClose(HANDLE h) {
 
 // Every entry of the table has its line in Install; a new entry must get one.
 static_assert(sizeof(sio::SysTable) == 44 * sizeof(void*), "a new table entry needs its failure in Install");
+
+// A thread whose resume was failed never ran. The library then ends it, and
+// 32-bit Wine at times brings the whole process down ending such a thread: it
+// is left suspended instead (it ends with the process), and the end is
+// reported as done.
+std::atomic<HANDLE> neverRan{nullptr};
+decltype(sio::sys.ResumeThread) nextResume = nullptr;
+decltype(sio::sys.TerminateThread) nextTerminate = nullptr;
+
+DWORD WINAPI FaultyResume(HANDLE thread) {
+    if (!FailsNow()) return nextResume(thread);
+    neverRan = thread;
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return static_cast<DWORD>(-1);
+}
+
+BOOL WINAPI FaultyTerminate(HANDLE thread, DWORD code) {
+    if (FailsNow()) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return thread == neverRan.load() ? TRUE : nextTerminate(thread, code);
+}
 
 sio::PortInputFn nextPortInput = nullptr;
 sio::AssertReportFn nextAssertReport = nullptr;
@@ -160,10 +183,13 @@ void FaultLayer::Install(long n) {
     Faulty<&SysTable::SetEvent>::Install(FALSE, ERROR_INVALID_HANDLE);
     Faulty<&SysTable::ResetEvent>::Install(FALSE, ERROR_INVALID_HANDLE);
     Faulty<&SysTable::WaitForSingleObject>::Install(WAIT_FAILED, ERROR_INVALID_HANDLE);
-    Faulty<&SysTable::ResumeThread>::Install(static_cast<DWORD>(-1), ERROR_ACCESS_DENIED);
+    neverRan = nullptr;
+    nextResume = sio::sys.ResumeThread;
+    sio::sys.ResumeThread = FaultyResume;
     Faulty<&SysTable::SetThreadPriority>::Install(FALSE, ERROR_ACCESS_DENIED);
     Faulty<&SysTable::GetExitCodeThread>::Install(FALSE, ERROR_INVALID_HANDLE);
-    Faulty<&SysTable::TerminateThread>::Install(FALSE, ERROR_ACCESS_DENIED);
+    nextTerminate = sio::sys.TerminateThread;
+    sio::sys.TerminateThread = FaultyTerminate;
     Faulty<&SysTable::FormatMessageA>::Install(0, ERROR_MR_MID_NOT_FOUND);
     Faulty<&SysTable::MessageBoxA>::Install(0, ERROR_NOT_ENOUGH_MEMORY);
     Faulty<&SysTable::PostMessageA>::Install(FALSE, ERROR_NOT_ENOUGH_QUOTA);

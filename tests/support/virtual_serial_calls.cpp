@@ -9,7 +9,8 @@
 namespace vsd {
 namespace {
 
-HANDLE WINAPI DriverCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags, HANDLE) {
+HANDLE WINAPI DriverCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags,
+                                HANDLE) {
     Locked hold;
     int port = PortOfName(name);
     if (port < 0) {
@@ -106,7 +107,8 @@ BOOL WINAPI DriverGetOverlappedResult(HANDLE h, LPOVERLAPPED ov, LPDWORD count, 
     if (ov->Internal == kStatusPending) {
         if (!wait) return Fail(ERROR_IO_INCOMPLETE);
         ::WaitForSingleObject(ov->hEvent ? ov->hEvent : h, INFINITE);
-        if (ov->Internal == kStatusPending) return Fail(ERROR_IO_INCOMPLETE);  // the event was set by someone else
+        if (ov->Internal == kStatusPending)
+            return Fail(ERROR_IO_INCOMPLETE);  // the event was set by someone else
     }
     *count = static_cast<DWORD>(ov->InternalHigh);
     if (ov->Internal == kStatusSuccess) return TRUE;
@@ -232,7 +234,8 @@ BOOL WINAPI DriverEscapeCommFunction(HANDLE h, DWORD function) {
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
     bool dtrHandshake = d->dcb.fDtrControl == DTR_CONTROL_HANDSHAKE;
-    bool rtsAutomatic = d->dcb.fRtsControl == RTS_CONTROL_HANDSHAKE || d->dcb.fRtsControl == RTS_CONTROL_TOGGLE;
+    bool rtsAutomatic =
+        d->dcb.fRtsControl == RTS_CONTROL_HANDSHAKE || d->dcb.fRtsControl == RTS_CONTROL_TOGGLE;
     switch (function) {
         case SETDTR:
         case CLRDTR:
@@ -245,14 +248,11 @@ BOOL WINAPI DriverEscapeCommFunction(HANDLE h, DWORD function) {
             SetOutputs(*d, d->dtr, function == SETRTS);
             return TRUE;
         case SETBREAK:
-        case CLRBREAK:
-            return SetBreak(*d, function == SETBREAK);
+        case CLRBREAK: return SetBreak(*d, function == SETBREAK);
         case SETXOFF:
         case SETXON:
-        case RESETDEV:
-            return TRUE;
-        default:
-            return Fail(ERROR_INVALID_PARAMETER);
+        case RESETDEV: return TRUE;
+        default: return Fail(ERROR_INVALID_PARAMETER);
     }
 }
 

@@ -22,16 +22,16 @@ public:
 
     // ---- What the test sees of a device ---------------------------------
     static bool IsOpen(int port);
-    static DCB Dcb(int port);              // stored whole, as last written
+    static DCB Dcb(int port);                      // stored whole, as last written
     static void SetDcb(int port, const DCB& dcb);  // the device's state before an open
     static COMMTIMEOUTS Timeouts(int port);
-    static DWORD RxQueueSize(int port);    // from SetupComm
+    static DWORD RxQueueSize(int port);  // from SetupComm
     static DWORD TxQueueSize(int port);
-    static DWORD Queued(int port);         // bytes in the receive queue
-    static DWORD ModemStatus(int port);    // MS_ bits as the port's own inputs see them
+    static DWORD Queued(int port);       // bytes in the receive queue
+    static DWORD ModemStatus(int port);  // MS_ bits as the port's own inputs see them
 
     // ---- What the test does to a device ---------------------------------
-    static void SetRing(int port, bool on);       // the ring input (EV_RING on raise)
+    static void SetRing(int port, bool on);        // the ring input (EV_RING on raise)
     static void InjectErrors(int port, DWORD ce);  // CE_FRAME, CE_RXPARITY, CE_OVERRUN (EV_ERR)
     // While held, operations that end are not reported (Internal, InternalHigh,
     // the event and the event mask stay as they were) until ReleaseHeld.
