@@ -52,6 +52,7 @@ void BuildJump() {
 }  // namespace
 
 bool InstallHeapCounter() {
+    if (allocate) return true;  // patched already: patching again would save the jump as the original
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     if (!ntdll) return false;
     allocate =

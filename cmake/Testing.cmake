@@ -30,7 +30,7 @@ function(sio_add_test source)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   get_filename_component(name ${source} NAME_WE)
   add_executable(${name} ${source})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support GTest::gtest_main GTest::gmock
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock
                         project_warnings)
   set(common DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
   gtest_discover_tests(${name} ${common} TEST_FILTER "-Line*:Gui*"

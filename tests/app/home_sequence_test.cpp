@@ -61,7 +61,13 @@ struct Recorder {
             if (data == frames[i]) return names[i];
         return "?";
     }
-    static HomeSequenceIo Io() {
+    // Starts an empty record; the writes answer as given.
+    static HomeSequenceIo Io(int sixth = kFrameSize, int every = 0) {
+        trace.clear();
+        bytes.clear();
+        writes = 0;
+        sixthResult = sixth;
+        everyResult = every;
         return {[](const char* text) { trace.push_back(std::string("line ") + text); },
                 [](unsigned ms) { trace.push_back("sleep " + std::to_string(ms)); },
                 [](int port, const char* data, int count) {
@@ -162,8 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
     ParamName<FailedFrameCase>);
 
 TEST(HomeSequence, OffLineShowsHeaderBlankAndNotOpenTextOnly) {
-    Recorder::everyResult = IE_NOPEN;
-    RunHomeSequence(1, 2, Recorder::Io());
+    RunHomeSequence(1, 2, Recorder::Io(kFrameSize, IE_NOPEN));
     EXPECT_EQ(
         EntriesStartingWith("line "),
         (std::vector<std::string>{"\nSending commnad...", " ", "\n\nCannot open COM port\n"}));
@@ -172,7 +177,8 @@ TEST(HomeSequence, OffLineShowsHeaderBlankAndNotOpenTextOnly) {
 }
 
 TEST(HomeSequence, OtherOptionsDoNothing) {
-    for (int option : {0, 3, -1}) RunHomeSequence(option, 2, Recorder::Io());
+    HomeSequenceIo io = Recorder::Io();
+    for (int option : {0, 3, -1}) RunHomeSequence(option, 2, io);
     EXPECT_TRUE(Recorder::trace.empty());
 }
 

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "about_dialog.h"
+#include "controller.h"
+#include "home_sequence.h"
 #include "app_state.h"
 #include "app_sys.h"
 #include "resource.h"
@@ -24,6 +26,7 @@
 #include "sys_override.h"
 #include "vantoro_version.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 namespace {
 
@@ -34,8 +37,20 @@ constexpr int kCom3Command = IDM_COM1 + kLinePort;
 
 class GuiMainWindow : public ::testing::Test {
 protected:
+    // The tool's state and window class start anew for each test.
+    void SetUp() override {
+        app = AppState{};
+        appSys = AppSysTable{};
+    }
     void TearDown() override {
         if (window_ && IsWindow(window_)) DestroyWindow(window_);
+        for (int port = 0; port < 12; ++port) SioClosePort(port);
+        UnregisterClassA(app.windowClass, GetModuleHandleA(nullptr));
+        // A destroyed main window leaves WM_QUIT behind, which would end the
+        // next test's modal loops at once.
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
     }
 
     void CreateMainWindow() {
@@ -533,3 +548,86 @@ TEST(MessageLoop, EndsWithTheQuitCodeOrMinusOneWhenTheQueueFails) {
 }
 
 }  // namespace
+
+// ---- On the virtual Windows driver: the home commands reach a controller --
+
+namespace {
+
+constexpr int kControllerPort = kPeerPort;  // COM4, the far end of COM3
+
+// A simulated controller at the far end of the line, on its own thread: it
+// answers every whole frame that arrives and keeps what it received.
+class ControllerThread {
+public:
+    ControllerThread() : thread_([this] { Run(); }) {}
+    ~ControllerThread() { Received(); }
+    std::string Received() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        return received_;
+    }
+
+private:
+    void Run() {
+        tmcl::SimulatedController controller;
+        std::string pending;
+        char chunk[64];
+        while (!stop_) {
+            int got = SioReadBlock(kControllerPort, chunk, sizeof chunk);
+            if (got > 0) {
+                received_.append(chunk, static_cast<size_t>(got));
+                pending.append(chunk, static_cast<size_t>(got));
+            }
+            while (pending.size() >= kFrameSize) {
+                tmcl::Handling handling = controller.Handle(reinterpret_cast<const uint8_t*>(pending.data()));
+                if (handling.answered)
+                    SioWriteBlock(kControllerPort, reinterpret_cast<const char*>(handling.reply), kFrameSize);
+                pending.erase(0, kFrameSize);
+            }
+            Sleep(1);
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::string received_;
+    std::thread thread_;
+};
+
+std::string Frames(const HomeSequence& sequence) {
+    std::string bytes;
+    for (const char* frame : sequence.frames) bytes.append(frame, kFrameSize);
+    return bytes;
+}
+
+// What the screen shows after the done line, the rows joined.
+std::string AfterDoneLine() {
+    std::string text;
+    for (int row = 0; row < ScreenCells::kRows; ++row) text += ScreenCells::Row(row) + "\n";
+    size_t done = text.rfind("DONE, command reply (if any) follows:");
+    return done == std::string::npos ? "" : text.substr(done + 37);
+}
+
+class GuiDriverHome : public GuiMainWindow, public ::testing::WithParamInterface<int> {
+protected:
+    VirtualSerialDriver driver_;
+};
+
+}  // namespace
+
+TEST_P(GuiDriverHome, CommandSendsItsFramesAndTheRepliesFollowTheDoneLine) {
+    CreateMainWindow();
+    ASSERT_EQ(SioOpenPort(kControllerPort, 1024, 1024), 0);
+    GoOnLineOnCom3();
+    std::string received;
+    {
+        ControllerThread controller;
+        Command(GetParam() == 1 ? IDM_HOME_OPTION1 : IDM_HOME_OPTION2);  // returns after the 2.5 s wait
+        // A reply's status byte 100 ("d", success) arrives through the 100 ms poll.
+        EXPECT_TRUE(PumpUntil([] { return AfterDoneLine().find('d') != std::string::npos; }, 3000));
+        received = controller.Received();
+    }
+    EXPECT_TRUE(received == Frames(GetParam() == 1 ? kHomeOption1 : kHomeOption2)) << received.size();
+}
+
+// Named Gui so that ctest gives it the display to itself.
+INSTANTIATE_TEST_SUITE_P(Gui, GuiDriverHome, ::testing::Values(1, 2));

@@ -1,7 +1,8 @@
 // Window notification: the thread that SioNotify starts, the message it
 // posts to a message-only window, how a stop or a close ends it, and that
 // long runs of notify and close leave no thread, handle or stale use behind.
-// The event wait is the fake one, so events come exactly when a test fires.
+// The port is on the virtual Windows driver, so events come exactly when a
+// test causes them (a byte from the far end).
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -9,19 +10,22 @@
 #include <string>
 #include <thread>
 
-#include "fake_port.h"
+#include "fault_layer.h"
 #include "message_window.h"
 #include "notify.h"
 #include "released_handles.h"
 #include "sio.h"
 #include "sio_state.h"
-#include "virtual_line.h"
+#include "stopwatch.h"
+#include "sys_override.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 
 namespace {
 
-constexpr int kPort = 6;
+constexpr int kPort = 2;  // COM3 on the virtual driver
+constexpr int kPeer = 3;  // the far end of its cable
 constexpr DWORD kLong = 10000;  // deadline for things that happen at once
 
 // Records the threads the library creates and keeps a duplicate handle of
@@ -50,6 +54,12 @@ struct ThreadLog {
         return createdThread;
     }
     static void Install() {
+        created = 0;
+        routine = nullptr;
+        parameter = nullptr;
+        stack = 0;
+        thread = nullptr;
+        priority = 0;
         next = sys.CreateThread;
         sys.CreateThread = Create;
         sys.SetThreadPriority = [](HANDLE handle, int value) WINAPI -> BOOL {
@@ -70,6 +80,10 @@ struct BoxLog {
     static inline std::string text, caption;
     static inline UINT style = 0;
     static void Install() {
+        shown = 0;
+        text.clear();
+        caption.clear();
+        style = 0;
         sys.MessageBoxA = [](HWND, LPCSTR boxText, LPCSTR boxCaption, UINT boxStyle) WINAPI -> int {
             ++shown;
             text = boxText;
@@ -83,19 +97,23 @@ struct BoxLog {
 class Notify : public ::testing::Test {
 protected:
     void SetUp() override {
-        InstallFakePort();
+        FaultLayer::Install(0);
         ThreadLog::Install();
         ASSERT_NE(window_.hwnd(), nullptr);
+        ASSERT_EQ(SioOpenPort(kPeer, 1024, 1024), 0);
+        peerHandles_ = FaultLayer::LiveHandles();  // the far end's, held until the test ends
         ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
     }
     void TearDown() override {
         SioClosePort(kPort);
+        SioClosePort(kPeer);
         ThreadLog::Release();
     }
     // Starts a notification thread and waits until its event wait pends.
     void StartWaitingThread(int message, int mask) {
+        long waits = VirtualSerialDriver::WaitsStarted(kPort);
         ASSERT_EQ(SioNotify(kPort, window_.hwnd(), message, mask), 0);
-        ASSERT_TRUE(FakeCommEvent::WaitUntilPending(kLong));
+        ASSERT_TRUE(VirtualSerialDriver::WaitUntilPending(kPort, waits, kLong));
     }
     // The one message the ended thread posted: it arrived and no other did.
     void ExpectOnePost(UINT message) {
@@ -109,16 +127,12 @@ protected:
     }
 
     SysOverride guard_;
+    VirtualSerialDriver driver_;
     MessageWindow window_;
+    int peerHandles_ = 0;
 };
 
 }  // namespace
-
-TEST(NotifyPrologue, BadIndexAndClosedPort) {
-    EXPECT_EQ(SioNotify(-1, nullptr, WM_APP, EV_RXCHAR), IE_BADID);
-    EXPECT_EQ(SioNotify(256, nullptr, WM_APP, EV_RXCHAR), IE_BADID);
-    EXPECT_EQ(SioNotify(kPort, nullptr, WM_APP, EV_RXCHAR), IE_NOPEN);
-}
 
 TEST_F(Notify, StartsOneThreadThatPostsOnceOnTheEvent) {
     // Message numbers are 16-bit: only the low 16 bits of this one are posted.
@@ -128,14 +142,14 @@ TEST_F(Notify, StartsOneThreadThatPostsOnceOnTheEvent) {
     EXPECT_EQ(ThreadLog::parameter, &portTable[kPort].portNumber);
     EXPECT_EQ(ThreadLog::stack, 1024u);
     EXPECT_EQ(ThreadLog::priority, 14);
-    EXPECT_EQ(FakeCommEvent::LastMask(), static_cast<DWORD>(EV_RXCHAR));
+    EXPECT_EQ(VirtualSerialDriver::Mask(kPort), static_cast<DWORD>(EV_RXCHAR));
     EXPECT_EQ(threadsStarted, 1);
 
     // A second call while the thread waits starts none; the thread keeps what it took.
     EXPECT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP + 9, EV_TXEMPTY), 1);
     EXPECT_EQ(ThreadLog::created, 1);
 
-    ASSERT_TRUE(FakeCommEvent::Fire(EV_RXCHAR));
+    ASSERT_EQ(SioPutByte(kPeer, 'x'), 1);
     ExpectOnePost(WM_APP + 1);
     EXPECT_EQ(threadsStarted, 1);
     EXPECT_EQ(threadsEnded, 1);
@@ -158,7 +172,7 @@ TEST_F(Notify, StopWithNoThreadDoesNotEndTheNextOne) {
     EXPECT_EQ(SioNotify(kPort, nullptr, WM_APP, EV_RXCHAR), 1);
     StartWaitingThread(WM_APP + 5, EV_RXCHAR);
     EXPECT_FALSE(ThreadLog::Ended(200));  // it waits for its event
-    ASSERT_TRUE(FakeCommEvent::Fire(EV_RXCHAR));
+    ASSERT_EQ(SioPutByte(kPeer, 'x'), 1);
     ExpectOnePost(WM_APP + 5);
 }
 
@@ -171,14 +185,15 @@ TEST_F(Notify, CloseWakesTheWaitingThreadAndReleasesEverything) {
     EXPECT_EQ(threadsEnded, 1);
     EXPECT_EQ(portTable[kPort].notifyThread.load(), nullptr);
     EXPECT_EQ(closeFailures, 0);
-    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+    EXPECT_EQ(FaultLayer::LiveHandles(), peerHandles_);
     EXPECT_EQ(ReleasedHandles::Misuses(), 0);
 }
 
 TEST(NotifySync, PostsAlmostAtOnceAndClosesCleanly) {
     SysOverride guard;
+    VirtualSerialDriver driver;
+    FaultLayer::Install(0);
     MessageWindow window;
-    InstallFakePort();
     sys.GetVersion = []() WINAPI -> DWORD { return 4; };  // version 4.0: synchronous mode
     ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
     EXPECT_EQ(SioNotify(kPort, window.hwnd(), WM_APP + 7, EV_RXCHAR), 0);
@@ -187,7 +202,7 @@ TEST(NotifySync, PostsAlmostAtOnceAndClosesCleanly) {
     EXPECT_EQ(post.message, static_cast<UINT>(WM_APP + 7));
     EXPECT_NE(SioClosePort(kPort), 0);
     EXPECT_EQ(threadsStarted, threadsEnded);
-    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+    EXPECT_EQ(FaultLayer::LiveHandles(), 0);
 }
 
 struct StartFailure {
@@ -243,7 +258,7 @@ TEST_P(NotifyStartFailure, GivesThreadErrorAndHoldsNoThread) {
     EXPECT_NE(SioClosePort(kPort), 0);
     EXPECT_EQ(threadsStarted, 0);
     EXPECT_EQ(terminated, GetParam().failCreate ? 0 : 1);
-    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+    EXPECT_EQ(FaultLayer::LiveHandles(), peerHandles_);
     EXPECT_EQ(moduleRefs, 0) << "the module reference was not given back";
 }
 
@@ -291,7 +306,7 @@ TEST_F(Notify, StopRightAfterTheStartStillPostsTheOneMessage) {
     GatedStart::Open();
     ExpectOnePost(WM_APP + 13);
     EXPECT_EQ(threadsEnded, 1);
-    EXPECT_FALSE(FakeCommEvent::Pending()) << "the woken wait's request was left with the driver";
+    EXPECT_FALSE(VirtualSerialDriver::WaitPending(kPort)) << "the woken wait's request was left with the driver";
 }
 
 // The thread's module stays loaded until the call that ends the thread gives
@@ -321,7 +336,7 @@ TEST_F(Notify, ThreadHoldsTheLibrarysModuleUntilItHasEnded) {
         ::FreeLibraryAndExitThread(module, code);
     };
     StartWaitingThread(WM_APP + 15, EV_RXCHAR);
-    ASSERT_TRUE(FakeCommEvent::Fire(EV_RXCHAR));
+    ASSERT_EQ(SioPutByte(kPeer, 'x'), 1);
     ExpectOnePost(WM_APP + 15);
     EXPECT_EQ(ModuleLog::trace, "take post release-and-end");
     EXPECT_EQ(ModuleLog::taken, ::GetModuleHandleA(nullptr));  // linked statically here
@@ -332,8 +347,9 @@ TEST_F(Notify, ThreadHoldsTheLibrarysModuleUntilItHasEnded) {
 // terminating it at once could leave a system lock taken for ever.
 TEST(NotifySync, CloseLetsARunningThreadEndInsteadOfTerminatingIt) {
     SysOverride guard;
+    VirtualSerialDriver driver;
+    FaultLayer::Install(0);
     MessageWindow window;
-    InstallFakePort();
     ThreadLog::Install();
     GatedStart::Install();
     sys.GetVersion = []() WINAPI -> DWORD { return 4; };  // version 4.0: synchronous mode
@@ -350,7 +366,7 @@ TEST(NotifySync, CloseLetsARunningThreadEndInsteadOfTerminatingIt) {
     MessageWindow::Post post{};
     EXPECT_TRUE(window.NextPost(&post, kLong));
     EXPECT_TRUE(ThreadLog::Ended(kLong));
-    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+    EXPECT_EQ(FaultLayer::LiveHandles(), 0);
     ThreadLog::Release();
 }
 
@@ -376,6 +392,8 @@ protected:
         wedge = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         wedged = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         refuse = GetParam().refuseEnd;
+        terminations = 0;
+        terminated = nullptr;
         sys.WaitForSingleObject = [](HANDLE handle, DWORD timeout) WINAPI -> DWORD {
             if (handle == ioTable[kPort].eventOv.hEvent) {  // deaf to the wake
                 ::SetEvent(wedged);
@@ -429,7 +447,7 @@ TEST_P(NotifyStuckThread, CloseEndsItBeforeReleasingThePort) {
     }
     EXPECT_GE(took, 1500.0);  // it was given its time first, old-Windows mode too
     EXPECT_EQ(closeFailures, 0);
-    EXPECT_EQ(HandleCounter::Outstanding(), 0);
+    EXPECT_EQ(FaultLayer::LiveHandles(), peerHandles_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, NotifyStuckThread,
@@ -443,16 +461,19 @@ INSTANTIATE_TEST_SUITE_P(Modes, NotifyStuckThread,
 class NotifyCycles : public ::testing::Test {
 protected:
     void SetUp() override {
-        InstallFakePort();
+        FaultLayer::Install(0);
         ReleasedHandles::Install();
+        ASSERT_EQ(SioOpenPort(kPeer, 1024, 1024), 0);
+        peerHandles_ = FaultLayer::LiveHandles();
     }
+    void TearDown() override { SioClosePort(kPeer); }
     // One thread whose event fires: its message comes before the close.
     void EventCycle() {
         ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
-        long waits = FakeCommEvent::WaitsStarted();
+        long waits = VirtualSerialDriver::WaitsStarted(kPort);
         ASSERT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP, EV_RXCHAR), 0);
-        ASSERT_TRUE(FakeCommEvent::WaitUntilPending(kLong, waits));
-        ASSERT_TRUE(FakeCommEvent::Fire(EV_RXCHAR));
+        ASSERT_TRUE(VirtualSerialDriver::WaitUntilPending(kPort, waits, kLong));
+        ASSERT_EQ(SioPutByte(kPeer, 'x'), 1);
         MessageWindow::Post post{};
         ASSERT_TRUE(window_.NextPost(&post, kLong));
         ASSERT_NE(SioClosePort(kPort), 0);
@@ -472,14 +493,16 @@ protected:
     void ExpectNothingLeft(HANDLE probeBefore) {
         EXPECT_EQ(threadsStarted, threadsEnded);
         EXPECT_EQ(closeFailures, 0);
-        EXPECT_EQ(HandleCounter::Outstanding(), 0);
+        EXPECT_EQ(FaultLayer::LiveHandles(), peerHandles_);
         EXPECT_EQ(ReleasedHandles::Misuses(), 0);
         EXPECT_EQ(ProbeHandleValue(), probeBefore);
     }
 
     static constexpr int kCycles = 1000;
     SysOverride guard_;
+    VirtualSerialDriver driver_;
     MessageWindow window_;
+    int peerHandles_ = 0;
 };
 
 TEST_F(NotifyCycles, NotifyEventCloseAndReopen) {
@@ -511,32 +534,82 @@ TEST_F(NotifyCycles, NotifyAndCloseWithoutEvent) {
     ExpectNothingLeft(probe);
 }
 
-// The real line with the system's own event wait, event and close.
-TEST(LineNotify, PeerByteBringsTheMessageAndCloseReleasesAll) {
-    SysOverride guard;
-    HandleCounter::Install();
-    ReleasedHandles::Install();
-    MessageWindow window;
-    Peer peer(kPeerPort);
-    ASSERT_TRUE(peer.ok());
-    ASSERT_EQ(SioOpenPort(kLinePort, 1024, 1024), 0);
-    PurgeComm(portTable[kLinePort].handle, PURGE_RXCLEAR | PURGE_TXCLEAR);
+// ---- On the virtual Windows driver ----------------------------------------
 
-    ASSERT_EQ(SioNotify(kLinePort, window.hwnd(), WM_APP + 11, EV_RXCHAR), 0);
-    ASSERT_TRUE(peer.Write("x", 1));
+namespace {
+
+constexpr int kEnd = 2;  // COM3 on the virtual driver
+constexpr int kFar = 3;  // the other end of its cable
+
+class DriverNotify : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(window_.hwnd(), nullptr);
+        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
+        ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
+    }
+    void TearDown() override {
+        VirtualSerialDriver::Hold(kEnd, false);
+        VirtualSerialDriver::ReleaseHeld(kEnd);
+        SioClosePort(kEnd);
+        SioClosePort(kFar);
+    }
+    // Arms a thread and waits until its wait pends in the driver.
+    void Arm(int message) {
+        long waits = VirtualSerialDriver::WaitsStarted(kEnd);
+        ASSERT_EQ(SioNotify(kEnd, window_.hwnd(), message, EV_RXCHAR), 0);
+        ASSERT_TRUE(VirtualSerialDriver::WaitUntilPending(kEnd, waits, kLong));
+    }
+    // The next message; completions held back are delivered meanwhile.
+    bool NextMessage(MessageWindow::Post* post) {
+        DWORD start = ::GetTickCount();
+        while (::GetTickCount() - start < kLong) {
+            VirtualSerialDriver::ReleaseHeld(kEnd);
+            if (window_.NextPost(post, 1)) return true;
+        }
+        return false;
+    }
+
+    VirtualSerialDriver driver_;
+    MessageWindow window_;
+};
+
+}  // namespace
+
+TEST_F(DriverNotify, OneMessagePerEventAndNoneWithoutOne) {
+    Arm(WM_APP + 20);
     MessageWindow::Post post{};
-    ASSERT_TRUE(window.NextPost(&post, kLong));
-    EXPECT_EQ(post.message, static_cast<UINT>(WM_APP + 11));
-    EXPECT_EQ(post.wParam, static_cast<WPARAM>(kLinePort));
+    EXPECT_FALSE(window_.NextPost(&post, 100));  // a silent line brings nothing
+    ASSERT_EQ(SioPutByte(kFar, 'x'), 1);
+    ASSERT_TRUE(NextMessage(&post));
+    EXPECT_EQ(post.message, static_cast<UINT>(WM_APP + 20));
+    EXPECT_EQ(post.wParam, static_cast<WPARAM>(kEnd));
+    EXPECT_FALSE(window_.NextPost(&post, 50));
+}
 
-    // A second thread, closed while it waits or just after it ended.
-    ASSERT_EQ(SioNotify(kLinePort, window.hwnd(), WM_APP + 12, EV_RXCHAR), 0);
-    EXPECT_NE(SioClosePort(kLinePort), 0);
-    ASSERT_TRUE(window.NextPost(&post, kLong));
-    EXPECT_EQ(post.message, static_cast<UINT>(WM_APP + 12));
-    EXPECT_EQ(threadsStarted, 2);
-    EXPECT_EQ(threadsEnded, 2);
-    EXPECT_EQ(closeFailures, 0);
-    EXPECT_EQ(HandleCounter::Outstanding(), 0);
-    EXPECT_EQ(ReleasedHandles::Misuses(), 0);
+// Re-armed from each message, with every completion delivered late: a wake
+// from outside leaves the thread's request outstanding unless the thread ends
+// it, and the new thread's mask change would then complete that old request
+// into the new wait, a message without an event.
+TEST_F(DriverNotify, ReArmedAThousandTimesGivesOneMessagePerEventOrWake) {
+    VirtualSerialDriver::Hold(kEnd, true);
+    Arm(WM_APP + 21);
+    int spurious = 0;
+    for (int round = 0; round < 1000; ++round) {
+        if (round % 2) {
+            ASSERT_EQ(SioPutByte(kFar, 'x'), 1) << round;
+        } else {
+            SioPortControl(kEnd, 'S', 0);
+        }
+        MessageWindow::Post post{};
+        ASSERT_TRUE(NextMessage(&post)) << "round " << round;
+        SioFlushRx(kEnd);
+        Arm(WM_APP + 21);
+        if (HasFatalFailure()) FAIL() << "round " << round;
+        VirtualSerialDriver::ReleaseHeld(kEnd);  // an old request ending now must reach nobody
+        if (window_.NextPost(&post, 2)) ++spurious;
+        if (spurious) break;
+    }
+    EXPECT_EQ(spurious, 0);
+    EXPECT_EQ(threadsStarted, threadsEnded + 1);  // the last one still waits
 }

@@ -6,33 +6,14 @@
 
 #include "sio.h"
 #include "sio_state.h"
+#include "forbid_call.h"
 #include "sys_override.h"
 
 using namespace sio;
 
-TEST(PortTable, StartValuesBeforeInit) {
-    EXPECT_EQ(initDone, kInitNone);
-    EXPECT_EQ(defaultBaud, 19200);
-    EXPECT_EQ(defaultParity, NOPARITY);
-    EXPECT_EQ(defaultStopBits, ONESTOPBIT);
-    EXPECT_EQ(defaultDataBits, 8);
-    EXPECT_EQ(dtrAtOpen, 0);
-    EXPECT_EQ(rtsAtOpen, 0);
-    EXPECT_EQ(resetDeviceAtOpen, 0);
-    EXPECT_EQ(tolerateSetupFailure, 1);
-    EXPECT_EQ(messageBoxes, 1);
-    EXPECT_EQ(syncMode, 0);
-    EXPECT_EQ(lastWinError, 0u);
-    EXPECT_STREQ(deviceName, "\\\\.\\COM1");
-    const int rates[10] = {110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(SioBaudTable[i], rates[i]);
-    const unsigned short bases[4] = {0x3F8, 0x2F8, 0x3E8, 0x2E8};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(uartBase[i], bases[i]);
-}
-
 TEST(PortTable, InitMarksEverySlotClosedAndLinksItsDcb) {
     LibraryInit();
-    EXPECT_EQ(initDone, kInitDone);
+    EXPECT_EQ(initDone.load(), kInitDone);
     for (int port = 0; port < kPortCount; ++port) {
         EXPECT_EQ(portTable[port].handle, INVALID_HANDLE_VALUE);
         EXPECT_EQ(portTable[port].dcb, &dcbTable[port]);
@@ -51,15 +32,72 @@ TEST(PortTable, SecondInitChangesNothing) {
     EXPECT_EQ(oldWindows, 1);
 }
 
-TEST(PortTable, CheckPortAcceptsOnly0To255) {
-    EXPECT_EQ(CheckPort(0), 0);
-    EXPECT_EQ(CheckPort(255), 0);
-    for (int bad : {-1, -2, 256, INT_MIN, INT_MAX}) EXPECT_EQ(CheckPort(bad), IE_BADID) << bad;
+// Every per-port call checks the index first, then that the port is open,
+// before it looks at any other argument or makes any system call.
+TEST(PortTable, EveryPerPortCallRefusesBadIndicesThenClosedPorts) {
+    SysOverride guard;
+    sys = SysTable{};
+    Forbid(sys.CreateFileA);
+    Forbid(sys.ClearCommError);
+    Forbid(sys.SetCommState);
+    Forbid(sys.EscapeCommFunction);
+    Forbid(sys.GetCommModemStatus);
+    Forbid(sys.SetCommMask);
+    Forbid(sys.WriteFile);
+    Forbid(sys.ReadFile);
+    Forbid(sys.PurgeComm);
+    Forbid(sys.CreateThread);
+    Forbid(sys.AddVectoredExceptionHandler);
+    const struct {
+        const char* name;
+        int (*call)(int port);
+        bool minusOneIsDefaults;  // the default forms take -1 as "no port"
+    } calls[] = {
+        {"SioClosePort", SioClosePort, false},
+        {"SioPutByte", [](int p) { return SioPutByte(p, 'x'); }, false},
+        {"SioWriteBlock", [](int p) { return SioWriteBlock(p, nullptr, 0); }, false},
+        {"SioGetByte", SioGetByte, false},
+        {"SioReadBlock", [](int p) { return SioReadBlock(p, nullptr, 0); }, false},
+        {"SioUngetByte", [](int p) { return SioUngetByte(p, 'x'); }, false},
+        {"SioFlushRx", SioFlushRx, false},
+        {"SioFlushTx", SioFlushTx, false},
+        {"SioRxCount", SioRxCount, false},
+        {"SioTxCount", SioTxCount, false},
+        {"SioLineErrors", [](int p) { return SioLineErrors(p, -1); }, false},
+        {"SioSetBaud", [](int p) { return SioSetBaud(p, 5); }, true},
+        {"SioSetParams", [](int p) { return SioSetParams(p, 0, 0, 8); }, true},
+        {"SioSetFlow", [](int p) { return SioSetFlow(p, 'X'); }, false},
+        {"SioLineDTR", [](int p) { return SioLineDTR(p, 'R'); }, false},
+        {"SioLineRTS", [](int p) { return SioLineRTS(p, 'x'); }, false},
+        {"SioModemCTS", SioModemCTS, false},
+        {"SioModemDSR", SioModemDSR, false},
+        {"SioModemRI", SioModemRI, false},
+        {"SioModemDCD", SioModemDCD, false},
+        {"SioBreakControl", [](int p) { return SioBreakControl(p, 'D'); }, false},
+        {"SioReadUart", [](int p) { return SioReadUart(p, 0); }, false},
+        {"SioWaitEvent", [](int p) { return SioWaitEvent(p, EV_RXCHAR, 0); }, false},
+        {"SioNotify", [](int p) { return SioNotify(p, nullptr, WM_APP, EV_RXCHAR); }, false},
+    };
+    for (const auto& c : calls) {
+        for (int port : {-2, 256, 300, INT_MIN, INT_MAX}) EXPECT_EQ(c.call(port), IE_BADID) << c.name << " " << port;
+        if (!c.minusOneIsDefaults) {
+            EXPECT_EQ(c.call(-1), IE_BADID) << c.name;
+        }
+        EXPECT_EQ(c.call(7), IE_NOPEN) << c.name;
+    }
+    // The calls without a not-open rule check the index only.
+    for (int port : {-1, 256, INT_MIN}) {
+        EXPECT_EQ(SioOpenPort(port == -1 ? -2 : port, 1024, 1024), IE_BADID);
+        EXPECT_EQ(SioWaitChar(port, 0x0D, 0), IE_BADID);
+        EXPECT_EQ(SioPortControl(port, 'B', 0), IE_BADID);
+    }
+    EXPECT_EQ(tolerateSetupFailure, 1);
+    EXPECT_EQ(oldWindows, 0);
 }
 
 TEST(PortTable, CallOnNeverOpenedPortBeforeAnyOpenIsNotOpen) {
     EXPECT_EQ(SioClosePort(0), IE_NOPEN);
-    EXPECT_EQ(initDone, kInitDone);
+    EXPECT_EQ(initDone.load(), kInitDone);
 }
 
 struct VersionCase {
@@ -106,6 +144,7 @@ TEST(PortTable, MessageBoxesAreTaskModalWarningsCaptionedInfo) {
     static std::string text, caption;
     static UINT style;
     static int shown;
+    shown = 0;
     sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) WINAPI -> int {
         EXPECT_EQ(owner, nullptr);
         text = t;

@@ -1,6 +1,7 @@
-// The byte, block and queue calls: port checks and argument checks first,
-// failures and pending writes through fakes in the system-call table, and
-// real transfers both ways over a virtual line in both library modes.
+// The byte, block and queue calls: argument checks and pending writes through
+// fakes in the system-call table, the queues on the virtual Windows driver,
+// and real transfers both ways over a virtual line in both library modes.
+// Every failing system call is walked by the fault walk.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "sys_override.h"
 #include "transfer_ports.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 
@@ -21,24 +23,25 @@ const char kFrame[] = "\x01\x05\x02\x00\x00\x00\x00\x10\x18";  // one 9-byte com
 
 // What the fakes answer and what they saw; reset by each test.
 struct Fake {
-    static inline DWORD lineErrors;  // reported by the next ClearCommError, then cleared
     static inline DWORD outQueue;
-    static inline BOOL commOk = TRUE;
     static inline DWORD writeError;  // 0: the write completes at once
     static inline DWORD waitResult = WAIT_OBJECT_0;
-    static inline BOOL resultOk;  // what GetOverlappedResult answers
     static inline int writes;
     static inline BYTE lastByte;
     static inline std::string arrived;  // what the fake device hands to the next read
 };
 
 void InstallFakeDevice() {
+    Fake::outQueue = Fake::writeError = 0;
+    Fake::waitResult = WAIT_OBJECT_0;
+    Fake::writes = 0;
+    Fake::lastByte = 0;
+    Fake::arrived.clear();
     sys.ClearCommError = [](HANDLE, LPDWORD errors, LPCOMSTAT stat) WINAPI -> BOOL {
-        if (errors) *errors = Fake::lineErrors;
-        Fake::lineErrors = 0;
+        if (errors) *errors = 0;
         stat->cbInQue = static_cast<DWORD>(Fake::arrived.size());
         stat->cbOutQue = Fake::outQueue;
-        return Fake::commOk;
+        return TRUE;
     };
     sys.WriteFile = [](HANDLE, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) WINAPI -> BOOL {
         ++Fake::writes;
@@ -64,30 +67,7 @@ void InstallFakeDevice() {
     };
 }
 
-// Every public call of this unit, with harmless arguments.
-int (*const kCalls[])(int) = {
-    [](int p) { return SioPutByte(p, 'x'); },
-    [](int p) { return SioWriteBlock(p, kFrame, 0); },
-    [](int p) { return SioGetByte(p); },
-    [](int p) { return SioReadBlock(p, nullptr, 0); },
-    [](int p) { return SioUngetByte(p, 'x'); },
-    [](int p) { return SioFlushRx(p); },
-    [](int p) { return SioFlushTx(p); },
-    [](int p) { return SioRxCount(p); },
-    [](int p) { return SioTxCount(p); },
-    [](int p) { return SioLineErrors(p, -1); },
-};
-
 }  // namespace
-
-TEST(TransferChecks, PortChecksComeBeforeEverything) {
-    LibraryInit();
-    for (auto call : kCalls) {
-        EXPECT_EQ(call(256), IE_BADID);
-        EXPECT_EQ(call(-2), IE_BADID);
-        EXPECT_EQ(call(kFakePort), IE_NOPEN);  // also for a count or size of 0
-    }
-}
 
 TEST(TransferChecks, BadBufferOrLengthTouchesNothing) {
     OpenFakePort(false);
@@ -128,54 +108,6 @@ TEST_P(TransferModes, BothModesGiveTheSameResults) {
 
 INSTANTIATE_TEST_SUITE_P(SyncAndOverlapped, TransferModes, ::testing::Bool(), ModeName);
 
-struct WriteFailure {
-    const char* name;
-    DWORD writeError;
-    DWORD waitResult;
-    BOOL resultOk;
-    int putByte;
-    int writeBlock;
-};
-
-void PrintTo(const WriteFailure& c, std::ostream* os) { *os << c.name; }
-
-class TransferWriteFailures : public ::testing::TestWithParam<WriteFailure> {};
-
-TEST_P(TransferWriteFailures, EachStepsFailureHasItsAnswer) {
-    OpenFakePort(false);
-    SysOverride guard;
-    InstallFakeDevice();
-    Fake::writeError = GetParam().writeError;
-    Fake::waitResult = GetParam().waitResult;
-    Fake::resultOk = GetParam().resultOk;
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED, LPDWORD n, BOOL) WINAPI -> BOOL {
-        *n = 0;
-        return Fake::resultOk;
-    };
-    EXPECT_EQ(SioPutByte(kFakePort, 'x'), GetParam().putByte);
-    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), GetParam().writeBlock);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, TransferWriteFailures,
-    ::testing::Values(WriteFailure{"Start", ERROR_ACCESS_DENIED, WAIT_OBJECT_0, TRUE, SIO_IO_FAILED,
-                                   SIO_IO_FAILED},
-                      WriteFailure{"Wait", ERROR_IO_PENDING, WAIT_FAILED, TRUE, SIO_NO_DATA, 0},
-                      WriteFailure{"Result", ERROR_IO_PENDING, WAIT_OBJECT_0, FALSE, 1, 0}),
-    ParamName<WriteFailure>);
-
-TEST(TransferReadFailure, ReadThatCannotStart) {
-    OpenFakePort(false);
-    SysOverride guard;
-    sys.ReadFile = [](HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) WINAPI -> BOOL {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    };
-    char buffer[4];
-    EXPECT_EQ(SioReadBlock(kFakePort, buffer, 4), SIO_IO_FAILED);
-    EXPECT_EQ(SioGetByte(kFakePort), SIO_IO_FAILED);
-}
-
 TEST(TransferNoWait, PendingWriteRefusesTheNextUntilItCompletes) {
     OpenFakePort(false);
     SysOverride guard;
@@ -199,26 +131,6 @@ TEST(TransferNoWait, PendingWriteRefusesTheNextUntilItCompletes) {
     portTable[kFakePort].noWait = 0;
     EXPECT_EQ(SioTxCount(kFakePort), 5);
     Fake::outQueue = 0x80000000u;  // negative as a signed count
-    EXPECT_EQ(SioTxCount(kFakePort), 0);
-}
-
-TEST(TransferQueues, LineErrorsAreReportedOnceAndCountsFallBackTo0) {
-    OpenFakePort(false);
-    SysOverride guard;
-    InstallFakeDevice();
-    EXPECT_EQ(SioLineErrors(kFakePort, 0), 0);
-    Fake::lineErrors = CE_FRAME;
-    EXPECT_EQ(SioLineErrors(kFakePort, CE_FRAME), CE_FRAME);
-    EXPECT_EQ(SioLineErrors(kFakePort, CE_FRAME), 0);
-    Fake::lineErrors = CE_FRAME;
-    char buffer[4];
-    SioReadBlock(kFakePort, buffer, 4);  // its status query clears the error too
-    EXPECT_EQ(SioLineErrors(kFakePort, -1), 0);
-    Fake::arrived = "abc";
-    EXPECT_EQ(SioRxCount(kFakePort), 3);
-    Fake::commOk = FALSE;
-    EXPECT_EQ(SioLineErrors(kFakePort, -1), -1);
-    EXPECT_EQ(SioRxCount(kFakePort), 0);
     EXPECT_EQ(SioTxCount(kFakePort), 0);
 }
 
@@ -356,6 +268,62 @@ TEST(LineTransfer, NoWaitWriteStaysPendingUntilThePeerReads) {
         accepted = SioWriteBlock(kLinePort, kFrame, 9);
     EXPECT_EQ(accepted, 1);
     EXPECT_EQ(peer.Read(9, 2000), std::string(kFrame, 9));
+}
+
+// ---- On the virtual Windows driver: line errors and the queues -------------
+
+class DriverQueues : public ::testing::Test {
+protected:
+    static constexpr int kEnd = 2, kFar = 3;  // the two ends of a cable
+    void SetUp() override {
+        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
+        ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
+    }
+    void TearDown() override {
+        SioClosePort(kEnd);
+        SioClosePort(kFar);
+    }
+    VirtualSerialDriver driver_;
+};
+
+TEST_F(DriverQueues, InjectedFramingErrorIsReportedOnce) {
+    VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
+    EXPECT_EQ(SioLineErrors(kEnd, CE_FRAME | CE_BREAK), CE_FRAME);
+    EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
+}
+
+TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
+    ASSERT_EQ(SioWriteBlock(kFar, "abc", 3), 3);
+    EXPECT_EQ(SioRxCount(kEnd), 3);
+    // Under hardware flow with the far end's RTS off, what this end writes
+    // stays in its transmit queue.
+    ASSERT_EQ(SioSetFlow(kEnd, 'H'), 1);
+    ASSERT_EQ(SioWriteBlock(kEnd, "hello", 5), 5);
+    EXPECT_EQ(SioTxCount(kEnd), 5);
+
+    EXPECT_EQ(SioFlushRx(kEnd), 0);
+    EXPECT_EQ(SioRxCount(kEnd), 0);
+    EXPECT_EQ(SioTxCount(kEnd), 5);
+
+    ASSERT_EQ(SioWriteBlock(kFar, "de", 2), 2);
+    EXPECT_EQ(SioFlushTx(kEnd), 0);
+    EXPECT_EQ(SioTxCount(kEnd), 0);
+    EXPECT_EQ(SioRxCount(kEnd), 2);
+    ASSERT_NE(SioLineRTS(kFar, 'S'), 0);  // the line opens: nothing was left to send
+    EXPECT_EQ(SioRxCount(kFar), 0);
+    char buffer[8];
+    EXPECT_EQ(SioReadBlock(kEnd, buffer, sizeof buffer), 2);
+    EXPECT_EQ(std::string(buffer, 2), "de");
+}
+
+TEST_F(DriverQueues, BlockLargerThanTheQueuesPendsUntilTheFarEndReads) {
+    const std::string data = Pattern(8192);
+    portTable[kEnd].noWait = 1;
+    EXPECT_EQ(SioWriteBlock(kEnd, data.data(), static_cast<int>(data.size())), 1);
+    EXPECT_EQ(SioPutByte(kEnd, 'x'), SIO_NO_DATA);
+    std::string received = ReadBlocks(kFar, data.size(), 5000);
+    EXPECT_TRUE(received == data) << received.size();
+    EXPECT_EQ(SioPutByte(kEnd, 'x'), 1);
 }
 
 // A read whose targeted cancel is refused must not take the port's no-wait

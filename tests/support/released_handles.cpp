@@ -72,6 +72,11 @@ BOOL WINAPI GuardedClose(HANDLE handle) {
 
 void ReleasedHandles::Install() {
     using sio::SysTable;
+    {
+        std::lock_guard<std::mutex> hold(listLock);
+        released.clear();
+        misuses = 0;
+    }
     CreateGuard<&SysTable::CreateEventA>::Install();
     CreateGuard<&SysTable::CreateFileA>::Install();
     CreateGuard<&SysTable::CreateThread>::Install();

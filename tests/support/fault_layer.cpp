@@ -1,0 +1,224 @@
+// One wrapper per table entry, generated from the entry's type; what a
+// failure looks like is listed per entry below. GetLastError and SetLastError
+// are not wrapped (they carry the failure itself), and calls that cannot fail
+// (void ones, GetVersion) are counted but never failed.
+#include "fault_layer.h"
+
+#include <atomic>
+#include <mutex>
+#include <set>
+
+#include "sys_table.h"
+
+namespace {
+
+std::atomic<long> calls{0};
+std::atomic<long> failAt{0};
+std::atomic<bool> failed{false};
+std::mutex liveLock;
+std::set<HANDLE> live;
+
+// Counts the call; true when it is the one to fail.
+bool FailsNow() {
+    long n = ++calls;
+    if (n != failAt.load()) return false;
+    failed = true;
+    return true;
+}
+
+void Created(HANDLE h) {
+    if (!h || h == INVALID_HANDLE_VALUE) return;
+    std::lock_guard<std::mutex> hold(liveLock);
+    live.insert(h);
+}
+
+void Closed(HANDLE h) {
+    std::lock_guard<std::mutex> hold(liveLock);
+    live.erase(h);
+}
+
+template <auto Member>
+struct Faulty;
+
+template <typename R, typename... Args, R (WINAPI* sio::SysTable::*Member)(Args...)>
+struct Faulty<Member> {
+    static inline R(WINAPI* next)(Args...) = nullptr;
+    static inline R failValue{};
+    static inline DWORD error = 0;
+    static R WINAPI Call(Args... args) {
+        if (FailsNow()) {
+            ::SetLastError(error);
+            return failValue;
+        }
+        return next(args...);
+    }
+    static void Install(R value, DWORD lastError) {
+        next = sio::sys.*Member;
+        failValue = value;
+        error = lastError;
+        sio::sys.*Member = Call;
+    }
+};
+
+// Entries that cannot fail: counted only.
+template <auto Member>
+struct Counted;
+
+template <typename R, typename... Args, R (WINAPI* sio::SysTable::*Member)(Args...)>
+struct Counted<Member> {
+    static inline R(WINAPI* next)(Args...) = nullptr;
+    static R WINAPI Call(Args... args) {
+        ++calls;
+        return next(args...);
+    }
+    static void Install() {
+        next = sio::sys.*Member;
+        sio::sys.*Member = Call;
+    }
+};
+
+// The creators also record what they hand out.
+template <auto Member>
+struct Creator;
+
+template <typename... Args, HANDLE (WINAPI* sio::SysTable::*Member)(Args...)>
+struct Creator<Member> {
+    static inline HANDLE(WINAPI* next)(Args...) = nullptr;
+    static inline HANDLE failValue = nullptr;
+    static inline DWORD error = 0;
+    static HANDLE WINAPI Call(Args... args) {
+        if (FailsNow()) {
+            ::SetLastError(error);
+            return failValue;
+        }
+        HANDLE h = next(args...);
+        Created(h);
+        return h;
+    }
+    static void Install(HANDLE value, DWORD lastError) {
+        next = sio::sys.*Member;
+        failValue = value;
+        error = lastError;
+        sio::sys.*Member = Call;
+    }
+};
+
+decltype(sio::sys.CloseHandle) nextClose = nullptr;
+
+// A failed close still releases the handle, as the system does for every
+// valid handle: the failure is only in what the caller is told.
+BOOL WINAPI FaultyClose(HANDLE h) {
+    bool fail = FailsNow();
+    BOOL closed = nextClose(h);
+    if (closed) Closed(h);
+    if (!fail) return closed;
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+}
+
+// Every entry of the table has its line in Install; a new entry must get one.
+static_assert(sizeof(sio::SysTable) == 44 * sizeof(void*), "a new table entry needs its failure in Install");
+
+// A thread whose resume was failed never ran. The library then ends it, and
+// 32-bit Wine at times brings the whole process down ending such a thread: it
+// is left suspended instead (it ends with the process), and the end is
+// reported as done.
+std::atomic<HANDLE> neverRan{nullptr};
+decltype(sio::sys.ResumeThread) nextResume = nullptr;
+decltype(sio::sys.TerminateThread) nextTerminate = nullptr;
+
+DWORD WINAPI FaultyResume(HANDLE thread) {
+    if (!FailsNow()) return nextResume(thread);
+    neverRan = thread;
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return static_cast<DWORD>(-1);
+}
+
+BOOL WINAPI FaultyTerminate(HANDLE thread, DWORD code) {
+    if (FailsNow()) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return thread == neverRan.load() ? TRUE : nextTerminate(thread, code);
+}
+
+sio::PortInputFn nextPortInput = nullptr;
+sio::AssertReportFn nextAssertReport = nullptr;
+
+}  // namespace
+
+void FaultLayer::Install(long n) {
+    using sio::SysTable;
+    calls = 0;
+    failAt = n;
+    failed = false;
+    {
+        std::lock_guard<std::mutex> hold(liveLock);
+        live.clear();
+    }
+    const DWORD kDevice = ERROR_GEN_FAILURE;  // what a failing driver reports
+    Creator<&SysTable::CreateFileA>::Install(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
+    Creator<&SysTable::CreateEventA>::Install(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    Creator<&SysTable::CreateThread>::Install(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    nextClose = sio::sys.CloseHandle;
+    sio::sys.CloseHandle = FaultyClose;
+    Faulty<&SysTable::ReadFile>::Install(FALSE, kDevice);
+    Faulty<&SysTable::WriteFile>::Install(FALSE, kDevice);
+    Faulty<&SysTable::GetOverlappedResult>::Install(FALSE, ERROR_IO_DEVICE);
+    Faulty<&SysTable::CancelIo>::Install(FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::CancelIoEx>::Install(FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::GetCommState>::Install(FALSE, kDevice);
+    Faulty<&SysTable::SetCommState>::Install(FALSE, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::GetCommTimeouts>::Install(FALSE, kDevice);
+    Faulty<&SysTable::SetCommTimeouts>::Install(FALSE, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::SetupComm>::Install(FALSE, ERROR_NOT_ENOUGH_MEMORY);
+    Faulty<&SysTable::PurgeComm>::Install(FALSE, kDevice);
+    Faulty<&SysTable::ClearCommError>::Install(FALSE, kDevice);
+    Faulty<&SysTable::EscapeCommFunction>::Install(FALSE, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::GetCommModemStatus>::Install(FALSE, ERROR_NOT_SUPPORTED);
+    Faulty<&SysTable::SetCommBreak>::Install(FALSE, kDevice);
+    Faulty<&SysTable::ClearCommBreak>::Install(FALSE, kDevice);
+    Faulty<&SysTable::SetCommMask>::Install(FALSE, kDevice);
+    Faulty<&SysTable::WaitCommEvent>::Install(FALSE, kDevice);
+    Faulty<&SysTable::SetEvent>::Install(FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::ResetEvent>::Install(FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::WaitForSingleObject>::Install(WAIT_FAILED, ERROR_INVALID_HANDLE);
+    neverRan = nullptr;
+    nextResume = sio::sys.ResumeThread;
+    sio::sys.ResumeThread = FaultyResume;
+    Faulty<&SysTable::SetThreadPriority>::Install(FALSE, ERROR_ACCESS_DENIED);
+    Faulty<&SysTable::GetExitCodeThread>::Install(FALSE, ERROR_INVALID_HANDLE);
+    nextTerminate = sio::sys.TerminateThread;
+    sio::sys.TerminateThread = FaultyTerminate;
+    Faulty<&SysTable::FormatMessageA>::Install(0, ERROR_MR_MID_NOT_FOUND);
+    Faulty<&SysTable::MessageBoxA>::Install(0, ERROR_NOT_ENOUGH_MEMORY);
+    Faulty<&SysTable::PostMessageA>::Install(FALSE, ERROR_NOT_ENOUGH_QUOTA);
+    Faulty<&SysTable::AddVectoredExceptionHandler>::Install(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    Faulty<&SysTable::RemoveVectoredExceptionHandler>::Install(0, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::GetModuleHandleExA>::Install(FALSE, ERROR_MOD_NOT_FOUND);
+    Faulty<&SysTable::FreeLibrary>::Install(FALSE, ERROR_INVALID_HANDLE);
+    Counted<&SysTable::Sleep>::Install();
+    Counted<&SysTable::ExitThread>::Install();
+    Counted<&SysTable::FreeLibraryAndExitThread>::Install();
+    Counted<&SysTable::GetVersion>::Install();
+    // The two entries that are not system calls: the port read counts as
+    // refused when it fails, the assertion report only counts.
+    nextPortInput = sio::sys.PortInput;
+    sio::sys.PortInput = [](unsigned short address) { return FailsNow() ? -1 : nextPortInput(address); };
+    nextAssertReport = sio::sys.AssertReport;
+    sio::sys.AssertReport = [](const char* expression, const char* file, int line) {
+        ++calls;
+        nextAssertReport(expression, file, line);
+    };
+}
+
+void FaultLayer::Disarm() { failAt = 0; }
+
+long FaultLayer::Calls() { return calls; }
+
+bool FaultLayer::Failed() { return failed; }
+
+int FaultLayer::LiveHandles() {
+    std::lock_guard<std::mutex> hold(liveLock);
+    return static_cast<int>(live.size());
+}

@@ -1,0 +1,20 @@
+// The main of every test program: before each test the library's state goes
+// back to its start values, so a program passes whole and in any order, not
+// only with one test per process.
+#include <gtest/gtest.h>
+
+#include "test_hooks.h"
+
+namespace {
+
+class ResetLibrary : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { sio::ResetForTests(); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ResetLibrary);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,139 @@
+// The test's side of the virtual driver: installing it, and what a test sees
+// of a device and does to it.
+#include "virtual_serial_driver.h"
+
+#include "virtual_device.h"
+
+using namespace vsd;
+
+namespace {
+
+Device& At(int port) { return devices[port]; }
+
+}  // namespace
+
+VirtualSerialDriver::VirtualSerialDriver() {
+    if (!lockReady) {
+        ::InitializeCriticalSection(&lock);
+        lockReady = true;
+    }
+    saved = sio::sys;
+    for (int port = 0; port < kPorts; ++port) ResetDevice(port);
+    InstallSystemCalls(sio::sys);
+}
+
+VirtualSerialDriver::~VirtualSerialDriver() {
+    sio::sys = saved;
+    Locked hold;
+    // Devices a test left open go with the driver; what was held back is dropped.
+    for (Device& d : devices) {
+        if (d.open) ::CloseHandle(d.handle);
+        d.open = false;
+        d.heldCount = 0;
+    }
+}
+
+bool VirtualSerialDriver::IsOpen(int port) {
+    Locked hold;
+    return At(port).open;
+}
+
+DCB VirtualSerialDriver::Dcb(int port) {
+    Locked hold;
+    return At(port).dcb;
+}
+
+void VirtualSerialDriver::SetDcb(int port, const DCB& dcb) {
+    Locked hold;
+    At(port).dcb = dcb;
+}
+
+COMMTIMEOUTS VirtualSerialDriver::Timeouts(int port) {
+    Locked hold;
+    return At(port).timeouts;
+}
+
+DWORD VirtualSerialDriver::RxQueueSize(int port) {
+    Locked hold;
+    return At(port).rxSize;
+}
+
+DWORD VirtualSerialDriver::TxQueueSize(int port) {
+    Locked hold;
+    return At(port).txSize;
+}
+
+DWORD VirtualSerialDriver::Queued(int port) {
+    Locked hold;
+    return At(port).rx.count;
+}
+
+DWORD VirtualSerialDriver::ModemStatus(int port) {
+    Locked hold;
+    return Inputs(At(port));
+}
+
+void VirtualSerialDriver::SetRing(int port, bool on) {
+    Locked hold;
+    Device& d = At(port);
+    bool raised = on && !d.ring;
+    d.ring = on;
+    if (raised) Fire(d, EV_RING);
+}
+
+void VirtualSerialDriver::InjectErrors(int port, DWORD ce) {
+    Locked hold;
+    Device& d = At(port);
+    d.errors |= ce;
+    if (ce & (CE_FRAME | CE_RXPARITY | CE_OVERRUN)) Fire(d, EV_ERR);
+}
+
+void VirtualSerialDriver::Hold(int port, bool on) {
+    Locked hold;
+    At(port).hold = on;
+}
+
+int VirtualSerialDriver::ReleaseHeld(int port) {
+    Locked hold;
+    Device& d = At(port);
+    int count = d.heldCount;
+    for (int i = 0; i < count; ++i) {
+        const Held& h = d.held[i];
+        Deliver(h.ov, h.status, h.count, h.maskOut, h.mask);
+    }
+    d.heldCount = 0;
+    return count;
+}
+
+int VirtualSerialDriver::HeldCount(int port) {
+    Locked hold;
+    return At(port).heldCount;
+}
+
+bool VirtualSerialDriver::WaitPending(int port) {
+    Locked hold;
+    return At(port).wait.active;
+}
+
+long VirtualSerialDriver::WaitsStarted(int port) {
+    Locked hold;
+    return At(port).waitsStarted;
+}
+
+bool VirtualSerialDriver::WaitUntilPending(int port, long after, DWORD timeoutMs) {
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        {
+            Locked hold;
+            const Device& d = At(port);
+            if (d.wait.active && d.waitsStarted > after) return true;
+        }
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(1);
+    }
+}
+
+DWORD VirtualSerialDriver::Mask(int port) {
+    Locked hold;
+    return At(port).mask;
+}
