@@ -24,16 +24,16 @@ void FillLibraryLine(HWND dialog) {
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        FillLibraryLine(dialog);
-        SetDlgItemTextA(dialog, IDC_ABOUT_HINT, "Start with Help");
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, LOWORD(wParam));
+        case WM_INITDIALOG:
+            FillLibraryLine(dialog);
+            SetDlgItemTextA(dialog, IDC_ABOUT_HINT, "Start with Help");
             return TRUE;
-        }
-        return FALSE;
-    default: return FALSE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                EndDialog(dialog, LOWORD(wParam));
+                return TRUE;
+            }
+            return FALSE;
+        default: return FALSE;
     }
 }

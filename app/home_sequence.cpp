@@ -31,11 +31,10 @@ struct OptionTexts {
     const char* doneLine;
 };
 
-constexpr OptionTexts kOption1Texts = {
-    13, 2, "  ->> \"Home Option 1 (default)\" configuration command was sent",
-    "DONE, command reply (if any) follows: "};
-constexpr OptionTexts kOption2Texts = {14, 1,
-                                       "  ->> \"Home Option 2\" configuration command was sent",
+constexpr OptionTexts kOption1Texts = {13, 2,
+                                       "  ->> \"Home Option 1 (default)\" configuration command was sent",
+                                       "DONE, command reply (if any) follows: "};
+constexpr OptionTexts kOption2Texts = {14, 1, "  ->> \"Home Option 2\" configuration command was sent",
                                        "DONE, command reply (if any) follows:"};
 
 void WriteBlanks(const HomeSequenceIo& io, int count) {

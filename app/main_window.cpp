@@ -70,14 +70,14 @@ bool OnCommand(int id) {
         return true;
     }
     switch (id) {
-    case IDM_ABOUT: ShowAboutBox(); return true;
-    case IDM_EXIT: ExitTool(); return true;
-    case IDM_ONLINE: GoOnLine(); return true;
-    case IDM_OFFLINE: GoOffLine(); return true;
-    case IDM_HELP: ShowHelp(); return true;
-    case IDM_HOME_OPTION1: RunHomeOption(1); return true;
-    case IDM_HOME_OPTION2: RunHomeOption(2); return true;
-    default: return false;
+        case IDM_ABOUT: ShowAboutBox(); return true;
+        case IDM_EXIT: ExitTool(); return true;
+        case IDM_ONLINE: GoOnLine(); return true;
+        case IDM_OFFLINE: GoOffLine(); return true;
+        case IDM_HELP: ShowHelp(); return true;
+        case IDM_HOME_OPTION1: RunHomeOption(1); return true;
+        case IDM_HOME_OPTION2: RunHomeOption(2); return true;
+        default: return false;
     }
 }
 
@@ -113,14 +113,14 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         TextScreen::Construct(window);
     }
     switch (message) {
-    case WM_CREATE: return OnCreate(window);
-    case WM_DESTROY: return OnDestroy();
-    case WM_PAINT: return OnPaint(window);
-    case WM_TIMER: return OnTimer();
-    case WM_COMMAND:
-        if (OnCommand(LOWORD(wParam))) return 0;
-        break;
-    default: break;
+        case WM_CREATE: return OnCreate(window);
+        case WM_DESTROY: return OnDestroy();
+        case WM_PAINT: return OnPaint(window);
+        case WM_TIMER: return OnTimer();
+        case WM_COMMAND:
+            if (OnCommand(LOWORD(wParam))) return 0;
+            break;
+        default: break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

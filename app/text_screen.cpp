@@ -145,8 +145,7 @@ void WriteChars(const char* data, int count) {
     scrolledDuringWrite = false;
     for (int i = 0; i < count; ++i) Put(static_cast<char>(data[i] & 0x7F));
 
-    bool unchanged =
-        dirtyRow == cursorRow && dirtyFirstCol == cursorCol && dirtyLastCol == cursorCol;
+    bool unchanged = dirtyRow == cursorRow && dirtyFirstCol == cursorCol && dirtyLastCol == cursorCol;
     if (!unchanged) InvalidateCells(dirtyFirstCol, dirtyRow, dirtyLastCol, cursorRow);
     // A scroll leaves an uncovered strip to paint even when the last row is untouched.
     if (!unchanged || scrolledDuringWrite) windowCalls.UpdateWindow(window);
@@ -168,8 +167,8 @@ void Paint(HDC dc, const RECT& update) {
     for (int row = firstRow; row <= lastRow; ++row) {
         RECT band{update.left, charHeight * row, update.right, charHeight * (row + 1)};
         SetBkMode(dc, OPAQUE);
-        ExtTextOutA(dc, firstCol * charWidth, band.top, ETO_OPAQUE | ETO_CLIPPED, &band,
-                    rows[row] + firstCol, static_cast<UINT>(lastCol - firstCol + 1), runSpacing);
+        ExtTextOutA(dc, firstCol * charWidth, band.top, ETO_OPAQUE | ETO_CLIPPED, &band, rows[row] + firstCol,
+                    static_cast<UINT>(lastCol - firstCol + 1), runSpacing);
     }
 }
 

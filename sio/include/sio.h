@@ -514,7 +514,8 @@ SIO_API int SioModemDCD(int port);
  * |--------|-------------------------------|----------------------------------|
  * | 'A'    | starts sending a break        | nonzero done, 0 refused          |
  * | 'C'    | ends it                       | nonzero done, 0 refused          |
- * | 'D'    | queries the device's status, which clears all its line errors | 16 when a break was seen since the last status query, else 0 (also when the query fails) |
+ * | 'D'    | queries the device's status, which clears all its line errors | 16 when a break was seen since
+ * the last status query, else 0 (also when the query fails) |
  * @param port 0..255, open.
  * @param letter 'A', 'C' or 'D'.
  * @return as in the table.
@@ -632,7 +633,8 @@ SIO_API int SioNotify(int port, void *window, int message, int mask);
  * |--------|---------------------------------------------------------------|-------------|
  * | 'R'    | every later open resets the device; cannot be turned off      | 'R' (82)    |
  * | 'W'    | every port, open or not, is put in no-wait mode for block writes | 'W' (87) |
- * | 'm'    | toggles the library's message boxes (on at start); turning them on shows "MsgBox enabled" | the new state, 1 on or 0 off |
+ * | 'm'    | toggles the library's message boxes (on at start); turning them on shows "MsgBox enabled" | the
+ * new state, 1 on or 0 off |
  * @param letter 'R', 'W' or 'm'.
  * @return as in the table.
  * @retval -1 another letter.
@@ -644,12 +646,14 @@ SIO_API int SioOption(int letter);
  *
  * | letter    | does                                                        | returns |
  * |-----------|-------------------------------------------------------------|---------|
- * | 'B', 'H'  | nothing                                                     | the port's device handle as a 32-bit value, -1 while closed |
- * | 'M'       | nothing                                                     | 1 while old-Windows mode is on, else 0 |
- * | 'O'       | value 0 switches old-Windows (synchronous) mode on for the ports opened afterwards, any other value switches it off; each open port keeps its mode | value |
+ * | 'B', 'H'  | nothing                                                     | the port's device handle as a
+ * 32-bit value, -1 while closed | | 'M'       | nothing                                                     |
+ * 1 while old-Windows mode is on, else 0 | | 'O'       | value 0 switches old-Windows (synchronous) mode on
+ * for the ports opened afterwards, any other value switches it off; each open port keeps its mode | value |
  * | 'S'       | wakes an event wait or notification thread of the port (overlapped mode) | 2 |
- * | 'W'       | no-wait mode for the port's block writes: on for nonzero low 8 bits of value, off for 0; kept across close and open | value |
- * | 'X'       | whether SioOpenPort tolerates a refusal of the queue sizes: nonzero low 8 bits tolerate (the start value), 0 makes it `SIO_BUFFERS` | value |
+ * | 'W'       | no-wait mode for the port's block writes: on for nonzero low 8 bits of value, off for 0; kept
+ * across close and open | value | | 'X'       | whether SioOpenPort tolerates a refusal of the queue sizes:
+ * nonzero low 8 bits tolerate (the start value), 0 makes it `SIO_BUFFERS` | value |
  *
  * There is no not-open rule; 'O' and 'X' are library-wide whatever port
  * names them.

@@ -66,10 +66,8 @@ int ControlLine(int port, int letter, BYTE bit, DWORD setCode, DWORD clearCode) 
         case 'C':
             entry.lineBits = static_cast<BYTE>(entry.lineBits & ~bit);
             return sys.EscapeCommFunction(entry.handle, clearCode);
-        case 'R':
-            return entry.lineBits & bit;
-        default:
-            return SIO_RANGE;
+        case 'R': return entry.lineBits & bit;
+        default: return SIO_RANGE;
     }
 }
 
@@ -136,13 +134,9 @@ extern "C" int SioSetFlow(int port, int letter) {
     return 1;
 }
 
-extern "C" int SioLineDTR(int port, int letter) {
-    return ControlLine(port, letter, kDtrBit, SETDTR, CLRDTR);
-}
+extern "C" int SioLineDTR(int port, int letter) { return ControlLine(port, letter, kDtrBit, SETDTR, CLRDTR); }
 
-extern "C" int SioLineRTS(int port, int letter) {
-    return ControlLine(port, letter, kRtsBit, SETRTS, CLRRTS);
-}
+extern "C" int SioLineRTS(int port, int letter) { return ControlLine(port, letter, kRtsBit, SETRTS, CLRRTS); }
 
 extern "C" int SioModemCTS(int port) { return ModemInput(port, MS_CTS_ON); }
 extern "C" int SioModemDSR(int port) { return ModemInput(port, MS_DSR_ON); }
@@ -154,10 +148,8 @@ extern "C" int SioBreakControl(int port, int letter) {
     if (check != 0) return check;
     HANDLE device = portTable[port].handle;
     switch (LetterOf(letter)) {
-        case 'A':
-            return sys.SetCommBreak(device);  // nonzero done, 0 refused
-        case 'C':
-            return sys.ClearCommBreak(device);
+        case 'A': return sys.SetCommBreak(device);  // nonzero done, 0 refused
+        case 'C': return sys.ClearCommBreak(device);
         case 'D': {
             // Reading the error word clears every pending line-error flag of
             // the device, the break flag with the others.
@@ -166,7 +158,6 @@ extern "C" int SioBreakControl(int port, int letter) {
             if (!QueryCommStatus(device, &errors, status)) return 0;
             return static_cast<int>(errors & CE_BREAK);
         }
-        default:
-            return SIO_RANGE;
+        default: return SIO_RANGE;
     }
 }

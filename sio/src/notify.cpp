@@ -88,8 +88,7 @@ DWORD WINAPI NotifyThreadProc(LPVOID parameter) {
     // again when the message arrives can start the next thread.
     ++threadsEnded;
     ReleaseOwnHandle(entry, own);
-    if (order.window)
-        sys.PostMessageA(order.window, order.message, static_cast<WPARAM>(port & 0xFFFF), 0);
+    if (order.window) sys.PostMessageA(order.window, order.message, static_cast<WPARAM>(port & 0xFFFF), 0);
     // The program may unload the library as soon as the message arrives: the
     // module reference is given back by the call that also ends the thread.
     sys.FreeLibraryAndExitThread(order.module, 0);

@@ -59,8 +59,7 @@ int FailOpenWithSystemError(int port, HANDLE device) {
 // Steps after the device is open; each failure leaves through FailOpen.
 int ConfigureDevice(int port, HANDLE device, int rxQueue, int txQueue) {
     PortEntry& entry = portTable[port];
-    if (!sys.GetCommTimeouts(device, &entry.savedTimeouts))
-        return FailOpenWithSystemError(port, device);
+    if (!sys.GetCommTimeouts(device, &entry.savedTimeouts)) return FailOpenWithSystemError(port, device);
 
     DCB& dcb = *entry.dcb;
     dcb.DCBlength = sizeof(DCB);
@@ -190,8 +189,8 @@ extern "C" int SioOpenPort(int port, int rxQueue, int txQueue) {
 
     const int synchronous = oldWindows;  // the port keeps this mode until it is closed
     DWORD flags = synchronous ? FILE_FLAG_NO_BUFFERING : FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING;
-    HANDLE device = sys.CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, flags, nullptr);
+    HANDLE device =
+        sys.CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
     if (device == INVALID_HANDLE_VALUE) {
         lastWinError = sys.GetLastError();
         return SIO_WIN_ERROR;

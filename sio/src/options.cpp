@@ -56,9 +56,9 @@ void FormatSystemText(char* text, DWORD capacity) {
     text[0] = '\0';
     // Inserts are ignored: with no argument list a message holding %1 would
     // otherwise make the system read arguments that do not exist.
-    DWORD length = sys.FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, lastWinError, MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT),
-                                      text, capacity, nullptr);
+    DWORD length =
+        sys.FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, lastWinError,
+                           MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT), text, capacity, nullptr);
     if (length == 0) {  // 0 = failure; the buffer may hold anything
         text[0] = '\0';
         return;
@@ -74,16 +74,12 @@ using namespace sio;
 
 extern "C" int SioOption(int letter) {
     switch (letter) {
-        case 'R':
-            resetDeviceAtOpen = 1;
-            return 'R';
+        case 'R': resetDeviceAtOpen = 1; return 'R';
         case 'W':
             for (PortEntry& entry : portTable) entry.noWait = kNoWaitOn;
             return 'W';
-        case 'm':
-            return ToggleMessageBoxes();
-        default:
-            return kUnknownLetter;
+        case 'm': return ToggleMessageBoxes();
+        default: return kUnknownLetter;
     }
 }
 
@@ -96,22 +92,12 @@ extern "C" int SioPortControl(int port, int letter, int value) {
             // Win32 handles are 32-bit values even in 64-bit programs; a
             // closed slot's INVALID_HANDLE_VALUE reads as -1.
             return static_cast<int>(reinterpret_cast<INT_PTR>(portTable[port].handle));
-        case 'M':
-            return oldWindows;
-        case 'O':
-            oldWindows = value == 0 ? 1 : 0;
-            return value;
-        case 'S':
-            SignalEventWait(port);
-            return kWokenWait;
-        case 'W':
-            portTable[port].noWait = static_cast<BYTE>(value & 0xFF);
-            return value;
-        case 'X':
-            tolerateSetupFailure = static_cast<BYTE>(value & 0xFF);
-            return value;
-        default:
-            return kUnknownLetter;
+        case 'M': return oldWindows;
+        case 'O': oldWindows = value == 0 ? 1 : 0; return value;
+        case 'S': SignalEventWait(port); return kWokenWait;
+        case 'W': portTable[port].noWait = static_cast<BYTE>(value & 0xFF); return value;
+        case 'X': tolerateSetupFailure = static_cast<BYTE>(value & 0xFF); return value;
+        default: return kUnknownLetter;
     }
 }
 

@@ -38,9 +38,9 @@ struct PortEntry {
     // Written by SioNotify (caller) before the thread runs, cleared by the
     // thread or by SioClosePort, whichever takes the handle first.
     std::atomic<HANDLE> notifyThread;
-    BYTE lineBits;  // bit 0 DTR, bit 1 RTS, as last commanded
-    BYTE pushback;  // byte pushed back by SioUngetByte, 0 = none
-    DCB* dcb;       // the slot's entry of dcbTable
+    BYTE lineBits;               // bit 0 DTR, bit 1 RTS, as last commanded
+    BYTE pushback;               // byte pushed back by SioUngetByte, 0 = none
+    DCB* dcb;                    // the slot's entry of dcbTable
     COMMTIMEOUTS savedTimeouts;  // the device's time-outs found at open
     // Written by SioNotify on the caller's thread (notifyMask also by every
     // event wait, the thread's own included). A notification thread works from
@@ -84,9 +84,9 @@ struct PortIo {
     DWORD bytesWritten;
     // Storage the system may still write into (or read from) after the call
     // that started an operation has returned: it lives as long as the port.
-    BYTE byteOut;      // the byte of SioPutByte
-    BYTE byteIn;       // the byte of SioGetByte
-    DWORD eventMask;   // the events that occurred, written by the system when a wait ends
+    BYTE byteOut;     // the byte of SioPutByte
+    BYTE byteIn;      // the byte of SioGetByte
+    DWORD eventMask;  // the events that occurred, written by the system when a wait ends
 };
 
 extern PortEntry portTable[kPortCount];

@@ -66,8 +66,7 @@ struct SysTable {
     decltype(&::FormatMessageA) FormatMessageA = ::FormatMessageA;
     decltype(&::MessageBoxA) MessageBoxA = ::MessageBoxA;
     decltype(&::PostMessageA) PostMessageA = ::PostMessageA;
-    decltype(&::AddVectoredExceptionHandler) AddVectoredExceptionHandler =
-        ::AddVectoredExceptionHandler;
+    decltype(&::AddVectoredExceptionHandler) AddVectoredExceptionHandler = ::AddVectoredExceptionHandler;
     decltype(&::RemoveVectoredExceptionHandler) RemoveVectoredExceptionHandler =
         ::RemoveVectoredExceptionHandler;
 

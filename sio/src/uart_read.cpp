@@ -31,8 +31,7 @@ LONG CALLBACK StepOverRefusedPortInput(EXCEPTION_POINTERS* info) {
     // violation.
     bool refusal = record->ExceptionCode == EXCEPTION_PRIV_INSTRUCTION ||
                    record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION;
-    if (!refusal || record->ExceptionAddress != sioPortInputInstruction)
-        return EXCEPTION_CONTINUE_SEARCH;
+    if (!refusal || record->ExceptionAddress != sioPortInputInstruction) return EXCEPTION_CONTINUE_SEARCH;
     CONTEXT* context = info->ContextRecord;
 #if defined(__x86_64__)
     context->Rax |= kRefusedMark;

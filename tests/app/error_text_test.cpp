@@ -59,7 +59,7 @@ TEST(ErrorText, SystemTextNamesThePortInsteadOfTheFile) {
 
 TEST(ErrorText, NoSystemTextShowsTheCodeInstead) {
     SysOverride guard;
-    memset(textBuffer, 'x', kTextBufferSize);  // a failing system leaves the buffer as it was
+    memset(textBuffer, 'x', kTextBufferSize);       // a failing system leaves the buffer as it was
     FakeSystemText::Install(std::string(80, 'y'));  // no room for its terminator in 80 bytes
     EXPECT_STREQ(ErrorText(SIO_WIN_ERROR), "\n\nUnknown code -103\n");
     FakeSystemText::noText = true;

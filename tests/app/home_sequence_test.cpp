@@ -118,9 +118,7 @@ TEST_P(HomeSequenceRun, LinesWritesAndPausesInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(Options, HomeSequenceRun, ::testing::Values(1, 2));
 
-TEST(HomeSequence, SuccessReturnsZero) {
-    EXPECT_EQ(RunHomeSequence(1, 2, Recorder::Io()), 0);
-}
+TEST(HomeSequence, SuccessReturnsZero) { EXPECT_EQ(RunHomeSequence(1, 2, Recorder::Io()), 0); }
 
 std::vector<std::string> EntriesStartingWith(const std::string& prefix) {
     std::vector<std::string> entries;
@@ -169,9 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HomeSequence, OffLineShowsHeaderBlankAndNotOpenTextOnly) {
     RunHomeSequence(1, 2, Recorder::Io(kFrameSize, IE_NOPEN));
-    EXPECT_EQ(
-        EntriesStartingWith("line "),
-        (std::vector<std::string>{"\nSending commnad...", " ", "\n\nCannot open COM port\n"}));
+    EXPECT_EQ(EntriesStartingWith("line "),
+              (std::vector<std::string>{"\nSending commnad...", " ", "\n\nCannot open COM port\n"}));
     EXPECT_EQ(EntriesStartingWith("sleep "), std::vector<std::string>(5, "100"));
     EXPECT_EQ(Recorder::bytes.size(), 54u);  // all six frames were still tried
 }

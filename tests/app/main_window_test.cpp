@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "about_dialog.h"
-#include "controller.h"
-#include "home_sequence.h"
 #include "app_state.h"
 #include "app_sys.h"
+#include "controller.h"
+#include "home_sequence.h"
 #include "resource.h"
 #include "screen_cells.h"
 #include "sio.h"
@@ -257,8 +257,8 @@ TEST_P(GuiMainWindowFailedFrame, HomeOptionShowsTheErrorInsteadOfTheBanner) {
     realWriteFile = sio::sys.WriteFile;
     writes = 0;
     cutShort = GetParam();
-    sio::sys.WriteFile = [](HANDLE device, LPCVOID data, DWORD count, LPDWORD done,
-                            LPOVERLAPPED ov) WINAPI -> BOOL {
+    sio::sys.WriteFile = [](HANDLE device, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov)
+                             WINAPI -> BOOL {
         if (++writes != 3) return realWriteFile(device, data, count, done, ov);
         if (cutShort) return realWriteFile(device, data, count - 4, done, ov);
         SetLastError(ERROR_GEN_FAILURE);

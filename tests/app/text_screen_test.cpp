@@ -125,10 +125,19 @@ struct GridCase {
 };
 
 const GridCase kGridCases[] = {
-    {"80 chars wrap, the 81st starts the next row", false, {std::string(80, 'a'), "b"},
-     {{0, std::string(80, 'a')}, {1, "b"}}, 1, 1},
+    {"80 chars wrap, the 81st starts the next row",
+     false,
+     {std::string(80, 'a'), "b"},
+     {{0, std::string(80, 'a')}, {1, "b"}},
+     1,
+     1},
     {"line feed on row 24 scrolls", true, {"bottom", "\n"}, {{0, ""}, {23, "bottom"}, {24, ""}}, 24, 0},
-    {"wrap on row 24 scrolls", true, {std::string(80, 'z'), "q"}, {{23, std::string(80, 'z')}, {24, "q"}}, 24, 1},
+    {"wrap on row 24 scrolls",
+     true,
+     {std::string(80, 'z'), "q"},
+     {{23, std::string(80, 'z')}, {24, "q"}},
+     24,
+     1},
     {"carriage return", false, {"abc\rX"}, {{0, "Xbc"}}, 0, 1},
     {"backspace blanks the cell under the cursor", false, {"abc\b"}, {{0, "abc"}}, 0, 2},
     {"write after backspace", false, {"abc\b", "Z"}, {{0, "abZ"}}, 0, 3},
@@ -212,10 +221,10 @@ TEST_F(GuiTextScreen, EveryWriteLeavesTheWindowShowingTheGrid) {
     const std::vector<std::vector<std::string>> sequences = {
         {"abc\b\bZ"},
         {std::string(21, '\n'), "a1\nb2\nc3\nd4\ne5\nf6"},  // begins above row 24, scrolls twice
-        {std::string(24, '\n'), "\n"},               // a scroll that changes no cell of the last row
+        {std::string(24, '\n'), "\n"},                      // a scroll that changes no cell of the last row
         {std::string(24, '\n'), std::string(300, 'w')},
         {std::string(24, '\n'), "ab\n\n\ncd\rX\b\b"},
-        {std::string(5000, 'q')},                    // starts on row 0, scrolls off all of it
+        {std::string(5000, 'q')},  // starts on row 0, scrolls off all of it
     };
     ModelledRepaint repaint;
     for (const auto& writes : sequences) {

@@ -77,8 +77,8 @@ TEST_F(DriverPort, SetBaudChangesOnlyTheRate) {
     const struct {
         int code;
         DWORD rate;
-    } cases[] = {{0, 110},    {1, 300},    {2, 1200},   {3, 2400},   {4, 4800},   {5, 9600}, {6, 19200},
-                 {7, 38400},  {8, 57600},  {9, 115200}, {10, 10},    {600, 600},  {-1, 0xFFFFFFFF}};
+    } cases[] = {{0, 110},   {1, 300},   {2, 1200},   {3, 2400}, {4, 4800},  {5, 9600},       {6, 19200},
+                 {7, 38400}, {8, 57600}, {9, 115200}, {10, 10},  {600, 600}, {-1, 0xFFFFFFFF}};
     DCB open = Device();
     for (auto [code, rate] : cases) {
         Recorder::escapes.clear();
@@ -92,8 +92,10 @@ TEST_F(DriverPort, SetBaudChangesOnlyTheRate) {
 TEST_F(DriverPort, SetParamsChangesTheFramingAndTheMask) {
     const struct {
         int parity, stopBits, dataBits, mask;
-    } cases[] = {{ODDPARITY, TWOSTOPBITS, 7, 127}, {EVENPARITY, ONESTOPBIT, 6, 63},
-                 {MARKPARITY, ONE5STOPBITS, 5, 31}, {SPACEPARITY, TWOSTOPBITS, 8, 255}};
+    } cases[] = {{ODDPARITY, TWOSTOPBITS, 7, 127},
+                 {EVENPARITY, ONESTOPBIT, 6, 63},
+                 {MARKPARITY, ONE5STOPBITS, 5, 31},
+                 {SPACEPARITY, TWOSTOPBITS, 8, 255}};
     DCB open = Device();
     for (auto [parity, stopBits, dataBits, mask] : cases) {
         EXPECT_EQ(SioSetParams(kPort, parity, stopBits, dataBits), 0);
@@ -150,12 +152,14 @@ TEST_F(DriverPort, SetFlowSetsExactlyItsFourFieldsFromAnyEarlierMode) {
             EXPECT_EQ(now.fRtsControl, rtsControl);
             EXPECT_EQ(now.fInX, inX);
             EXPECT_EQ(now.fOutX, outX);
-            EXPECT_TRUE(SameApartFrom(now, open, [](DCB& d) {
-                d.fOutxCtsFlow = 0;
-                d.fRtsControl = 0;
-                d.fInX = 0;
-                d.fOutX = 0;
-            })) << earlier.letter << " then " << letter;
+            EXPECT_TRUE(SameApartFrom(now, open,
+                                      [](DCB& d) {
+                                          d.fOutxCtsFlow = 0;
+                                          d.fRtsControl = 0;
+                                          d.fInX = 0;
+                                          d.fOutX = 0;
+                                      }))
+                << earlier.letter << " then " << letter;
         }
     }
 }
@@ -291,8 +295,8 @@ TEST_F(DriverLines, HardwareFlowHandsRtsToTheDriver) {
     DCB dcb = VirtualSerialDriver::Dcb(kEnd);
     EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
     EXPECT_EQ(dcb.fOutxCtsFlow, 1u);
-    EXPECT_EQ(SioModemCTS(kFar), 16);      // the driver raises RTS while it can receive
-    EXPECT_EQ(SioLineRTS(kEnd, 'C'), 0);   // and keeps it
+    EXPECT_EQ(SioModemCTS(kFar), 16);     // the driver raises RTS while it can receive
+    EXPECT_EQ(SioLineRTS(kEnd, 'C'), 0);  // and keeps it
     EXPECT_EQ(SioModemCTS(kFar), 16);
     EXPECT_EQ(SioSetFlow(kEnd, 'N'), 1);
     EXPECT_EQ(SioModemCTS(kFar), 0);
@@ -328,4 +332,3 @@ TEST_F(LineSettings, DataBitsMaskTheBytesReceived) {
         EXPECT_EQ(SioGetByte(kLinePort), 0xC1 & mask) << dataBits;
     }
 }
-

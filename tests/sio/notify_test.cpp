@@ -24,8 +24,8 @@ using namespace sio;
 
 namespace {
 
-constexpr int kPort = 2;  // COM3 on the virtual driver
-constexpr int kPeer = 3;  // the far end of its cable
+constexpr int kPort = 2;        // COM3 on the virtual driver
+constexpr int kPeer = 3;        // the far end of its cable
 constexpr DWORD kLong = 10000;  // deadline for things that happen at once
 
 // Records the threads the library creates and keeps a duplicate handle of
@@ -229,8 +229,8 @@ TEST_P(NotifyStartFailure, GivesThreadErrorAndHoldsNoThread) {
     BoxLog::Install();
     messageBoxes = GetParam().boxes;
     if (GetParam().failCreate)
-        sys.CreateThread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
-                              LPDWORD) WINAPI -> HANDLE {
+        sys.CreateThread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD)
+                               WINAPI -> HANDLE {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         };
@@ -262,12 +262,11 @@ TEST_P(NotifyStartFailure, GivesThreadErrorAndHoldsNoThread) {
     EXPECT_EQ(moduleRefs, 0) << "the module reference was not given back";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Calls, NotifyStartFailure,
-    ::testing::Values(StartFailure{"CreateThreadWithBox", true, 1},
-                      StartFailure{"CreateThreadWithoutBox", true, 0},
-                      StartFailure{"ResumeThread", false, 1}),
-    [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Calls, NotifyStartFailure,
+                         ::testing::Values(StartFailure{"CreateThreadWithBox", true, 1},
+                                           StartFailure{"CreateThreadWithoutBox", true, 0},
+                                           StartFailure{"ResumeThread", false, 1}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Holds every thread the library starts at its first instruction until the
 // test opens the gate, so a test can act before the thread runs.
@@ -306,7 +305,8 @@ TEST_F(Notify, StopRightAfterTheStartStillPostsTheOneMessage) {
     GatedStart::Open();
     ExpectOnePost(WM_APP + 13);
     EXPECT_EQ(threadsEnded, 1);
-    EXPECT_FALSE(VirtualSerialDriver::WaitPending(kPort)) << "the woken wait's request was left with the driver";
+    EXPECT_FALSE(VirtualSerialDriver::WaitPending(kPort))
+        << "the woken wait's request was left with the driver";
 }
 
 // The thread's module stays loaded until the call that ends the thread gives
@@ -374,8 +374,8 @@ TEST(NotifySync, CloseLetsARunningThreadEndInsteadOfTerminatingIt) {
 // port's event and device while it still runs.
 struct StuckThread {
     const char* name;
-    int oldSystem;     // old-Windows mode at the close
-    bool refuseEnd;    // TerminateThread fails
+    int oldSystem;   // old-Windows mode at the close
+    bool refuseEnd;  // TerminateThread fails
 };
 
 void PrintTo(const StuckThread& row, std::ostream* out) { *out << row.name; }

@@ -116,8 +116,8 @@ TEST_F(DriverOpen, SecondOpenIsRefusedAndTheFirstKeepsItsConnection) {
     EXPECT_EQ(lastWinError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(portTable[kPort].handle, first);
     // Another program's open of the same device is refused by the driver.
-    HANDLE other = sys.CreateFileA("\\\\.\\COM3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
+    HANDLE other =
+        sys.CreateFileA("\\\\.\\COM3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(other, INVALID_HANDLE_VALUE);
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     ASSERT_EQ(SioOpenPort(kPort + 1, 1024, 1024), 0);
@@ -213,8 +213,7 @@ void OpenLine(int a, int b) {
 }
 
 void ExpectCarries(int from, int to, const std::string& data) {
-    ASSERT_EQ(SioWriteBlock(from, data.data(), static_cast<int>(data.size())),
-              static_cast<int>(data.size()));
+    ASSERT_EQ(SioWriteBlock(from, data.data(), static_cast<int>(data.size())), static_cast<int>(data.size()));
     EXPECT_TRUE(ReadBlocks(to, data.size(), 5000) == data) << "COM" << from + 1 << " -> COM" << to + 1;
 }
 
@@ -288,4 +287,3 @@ TEST(LineThreads, EachThreadsBytesStayOnItsOwnLine) {
     }
     EXPECT_EQ(HandleCounter::Outstanding(), 0);
 }
-

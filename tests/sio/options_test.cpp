@@ -70,10 +70,21 @@ TEST(PortControl, ClosedSlotTable) {
         int port, letter, value, result;
     };
     const Case cases[] = {
-        {0, 'B', 0, -1}, {0, 'H', 7, -1}, {3, 'Z', 0, -1}, {3, 'b', 0, -1},
-        {5, 'W', 1, 1},  {6, 'W', 0x1FF, 0x1FF}, {0, 'X', 0x100, 0x100}, {255, 'S', 0, 2},
+        {0, 'B', 0, -1},
+        {0, 'H', 7, -1},
+        {3, 'Z', 0, -1},
+        {3, 'b', 0, -1},
+        {5, 'W', 1, 1},
+        {6, 'W', 0x1FF, 0x1FF},
+        {0, 'X', 0x100, 0x100},
+        {255, 'S', 0, 2},
         // "O" sets old-Windows mode for 0 and clears it for anything else.
-        {0, 'O', 1, 1}, {0, 'M', 0, 0}, {9, 'O', 0, 0}, {0, 'M', 0, 1}, {0, 'O', -5, -5}, {0, 'M', 0, 0},
+        {0, 'O', 1, 1},
+        {0, 'M', 0, 0},
+        {9, 'O', 0, 0},
+        {0, 'M', 0, 1},
+        {0, 'O', -5, -5},
+        {0, 'M', 0, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SioPortControl(c.port, c.letter, c.value), c.result) << c.port << " " << char(c.letter);
@@ -112,9 +123,9 @@ TEST(QueryInfo, Table) {
     struct Case {
         int letter, result;
     };
-    const Case cases[] = {{'V', 1061}, {'B', 1},  {'?', 999}, {'I', 1},   {'3', 1},   {'1', 0},
-                          {'2', 0},    {'M', 0},  {'m', 0},   {'c', 0},   {'v', -1},  {'b', -1},
-                          {'V' + 256, 1061},      {'Z', -1},  {0, -1}};
+    const Case cases[] = {{'V', 1061}, {'B', 1},  {'?', 999},        {'I', 1},  {'3', 1},
+                          {'1', 0},    {'2', 0},  {'M', 0},          {'m', 0},  {'c', 0},
+                          {'v', -1},   {'b', -1}, {'V' + 256, 1061}, {'Z', -1}, {0, -1}};
     for (const Case& c : cases) EXPECT_EQ(SioQueryInfo(c.letter), c.result) << c.letter;
     EXPECT_EQ(initDone.load(), kInitDone);
     EXPECT_EQ(portTable[17].handle, INVALID_HANDLE_VALUE);

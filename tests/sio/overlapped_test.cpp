@@ -7,10 +7,10 @@
 
 #include <thread>
 
+#include "forbid_call.h"
 #include "open_close.h"
 #include "overlapped.h"
 #include "sio_state.h"
-#include "forbid_call.h"
 #include "sys_override.h"
 #include "transfer_ports.h"
 #include "virtual_line.h"
@@ -206,7 +206,7 @@ TEST(OverlappedEventWait, SetsTheMaskResetsTheEventAndStaysDone) {
         return TRUE;
     };
     SetEvent(Io().eventOv.hEvent);  // left set by an earlier wait
-    Io().eventMask = EV_BREAK;  // what an earlier wait reported
+    Io().eventMask = EV_BREAK;      // what an earlier wait reported
     EXPECT_EQ(StartEventWait(kFakePort, EV_RXCHAR | EV_ERR), SIO_DONE);
     EXPECT_EQ(Fake::count, static_cast<DWORD>(EV_RXCHAR | EV_ERR));
     EXPECT_EQ(Io().eventMask, static_cast<DWORD>(EV_RXCHAR));

@@ -4,9 +4,9 @@
 
 #include <climits>
 
+#include "forbid_call.h"
 #include "sio.h"
 #include "sio_state.h"
-#include "forbid_call.h"
 #include "sys_override.h"
 
 using namespace sio;
@@ -79,7 +79,8 @@ TEST(PortTable, EveryPerPortCallRefusesBadIndicesThenClosedPorts) {
         {"SioNotify", [](int p) { return SioNotify(p, nullptr, WM_APP, EV_RXCHAR); }, false},
     };
     for (const auto& c : calls) {
-        for (int port : {-2, 256, 300, INT_MIN, INT_MAX}) EXPECT_EQ(c.call(port), IE_BADID) << c.name << " " << port;
+        for (int port : {-2, 256, 300, INT_MIN, INT_MAX})
+            EXPECT_EQ(c.call(port), IE_BADID) << c.name << " " << port;
         if (!c.minusOneIsDefaults) {
             EXPECT_EQ(c.call(-1), IE_BADID) << c.name;
         }
@@ -116,15 +117,15 @@ TEST_P(PortTableVersion, OnlyVersion4Point0IsOld) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, PortTableVersion,
-                         ::testing::Values(VersionCase{0x00000004, 1},      // 4.0
-                                           VersionCase{0x80000004, 1},      // 4.0, high bits ignored
-                                           VersionCase{0x05650004, 1},      // 4.0 with a build number
-                                           VersionCase{0x00000A04, 0},      // 4.10
-                                           VersionCase{0x00000005, 0},      // 5.0
-                                           VersionCase{0x00000105, 0},      // 5.1
-                                           VersionCase{0x1DB10106, 0},      // 6.1
-                                           VersionCase{0x23F00206, 0},      // 6.2
-                                           VersionCase{0x00000003, 0}));    // 3.0
+                         ::testing::Values(VersionCase{0x00000004, 1},    // 4.0
+                                           VersionCase{0x80000004, 1},    // 4.0, high bits ignored
+                                           VersionCase{0x05650004, 1},    // 4.0 with a build number
+                                           VersionCase{0x00000A04, 0},    // 4.10
+                                           VersionCase{0x00000005, 0},    // 5.0
+                                           VersionCase{0x00000105, 0},    // 5.1
+                                           VersionCase{0x1DB10106, 0},    // 6.1
+                                           VersionCase{0x23F00206, 0},    // 6.2
+                                           VersionCase{0x00000003, 0}));  // 3.0
 
 TEST(PortTable, CloseCountedCountsOnlyFailures) {
     SysOverride guard;

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <thread>
 
+#include "forbid_call.h"
 #include "sio.h"
 #include "sio_state.h"
-#include "forbid_call.h"
 #include "sys_override.h"
 #include "transfer_ports.h"
 #include "virtual_line.h"

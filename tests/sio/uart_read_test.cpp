@@ -32,8 +32,8 @@ TEST_F(UartRead, ReadsTheBasePlusTheOffsetInSixteenBits) {
     const struct {
         int port, offset;
         unsigned address;
-    } cases[] = {{0, 5, 0x3FD},     {1, 0, 0x2F8},          {2, 7, 0x3EF},     {3, 1, 0x2E9},
-                 {0, 0x10000, 0x3F8}, {1, -0x2F8, 0},       {3, 0xFFFF, 0x2E7}, {0, INT_MAX, 0x3F7}};
+    } cases[] = {{0, 5, 0x3FD},       {1, 0, 0x2F8},  {2, 7, 0x3EF},      {3, 1, 0x2E9},
+                 {0, 0x10000, 0x3F8}, {1, -0x2F8, 0}, {3, 0xFFFF, 0x2E7}, {0, INT_MAX, 0x3F7}};
     for (auto [port, offset, address] : cases) {
         EXPECT_EQ(SioReadUart(port, offset), 0xA5);
         ASSERT_FALSE(addresses.empty());

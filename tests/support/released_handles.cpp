@@ -26,7 +26,7 @@ void Revive(HANDLE handle) {
 // One wrapper per table entry that takes a handle first.
 template <auto Member>
 struct UseGuard;
-template <typename R, typename... Args, R(WINAPI* sio::SysTable::*Member)(HANDLE, Args...)>
+template <typename R, typename... Args, R (WINAPI* sio::SysTable::*Member)(HANDLE, Args...)>
 struct UseGuard<Member> {
     static inline R(WINAPI* next)(HANDLE, Args...) = nullptr;
     static R WINAPI Call(HANDLE handle, Args... args) {
@@ -42,7 +42,7 @@ struct UseGuard<Member> {
 // One wrapper per table entry that hands out a new handle.
 template <auto Member>
 struct CreateGuard;
-template <typename... Args, HANDLE(WINAPI* sio::SysTable::*Member)(Args...)>
+template <typename... Args, HANDLE (WINAPI* sio::SysTable::*Member)(Args...)>
 struct CreateGuard<Member> {
     static inline HANDLE(WINAPI* next)(Args...) = nullptr;
     static HANDLE WINAPI Call(Args... args) {

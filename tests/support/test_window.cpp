@@ -60,9 +60,9 @@ TestWindow::TestWindow(int clientWidth, int clientHeight, bool visible, PaintFn 
     RegisterOnce();
     RECT frame{0, 0, clientWidth, clientHeight};
     ::AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    window_ = ::CreateWindowExA(0, kClassName, "test", WS_OVERLAPPEDWINDOW, 10, 10,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                                ::GetModuleHandleA(nullptr), nullptr);
+    window_ =
+        ::CreateWindowExA(0, kClassName, "test", WS_OVERLAPPEDWINDOW, 10, 10, frame.right - frame.left,
+                          frame.bottom - frame.top, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (!window_) return;
     ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(paint));
     if (visible) {

@@ -7,11 +7,11 @@
 
 #include <string>
 
-constexpr int kLinePort = 2;      // COM3, opened through the library
-constexpr int kPeerPort = 3;      // COM4, the far end of COM3
-constexpr int kSecondPort = 4;    // COM5
-constexpr int kSecondPeer = 5;    // COM6, the far end of COM5
-constexpr int kMissingPort = 8;   // COM9: guaranteed not to exist
+constexpr int kLinePort = 2;     // COM3, opened through the library
+constexpr int kPeerPort = 3;     // COM4, the far end of COM3
+constexpr int kSecondPort = 4;   // COM5
+constexpr int kSecondPeer = 5;   // COM6, the far end of COM5
+constexpr int kMissingPort = 8;  // COM9: guaranteed not to exist
 
 // The far end of a line, opened synchronously with short read time-outs.
 class Peer {

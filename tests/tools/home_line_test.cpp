@@ -45,13 +45,11 @@ struct LoggedFrame {
 };
 
 std::vector<LoggedFrame> FramesInLog(const std::string& log) {
-    static const std::regex frameLine(
-        R"(^frame \d+ at ([0-9.]+) ms: ((?:[0-9A-F]{2} ){8}[0-9A-F]{2}) \|)");
+    static const std::regex frameLine(R"(^frame \d+ at ([0-9.]+) ms: ((?:[0-9A-F]{2} ){8}[0-9A-F]{2}) \|)");
     std::vector<LoggedFrame> frames;
     std::smatch match;
     for (const std::string& line : Lines(log))
-        if (std::regex_search(line, match, frameLine))
-            frames.push_back({std::stod(match[1]), match[2]});
+        if (std::regex_search(line, match, frameLine)) frames.push_back({std::stod(match[1]), match[2]});
     return frames;
 }
 
@@ -79,8 +77,7 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     ASSERT_NO_FATAL_FAILURE(StartSimulator(sim, eeprom, kFramesPerSequence));
 
     ChildProcess home;
-    ASSERT_TRUE(
-        home.Start(kHomeExe, "--port COM3 --option " + std::to_string(option) + " --verify"));
+    ASSERT_TRUE(home.Start(kHomeExe, "--port COM3 --option " + std::to_string(option) + " --verify"));
     EXPECT_EQ(home.Wait(kRunTimeoutMs), 0) << home.Output();
     EXPECT_EQ(sim.Wait(kRunTimeoutMs), 0) << sim.Output();
 
@@ -119,9 +116,8 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     ASSERT_EQ(tmcl::LoadEepromFile(eeprom, stored, error), tmcl::LoadResult::kLoaded) << error;
     std::string expected = "0 77 1\n2 3 " + std::to_string(option - 1) + "\n2 10 0\n";
     EXPECT_EQ(tmcl::EepromListing(stored), expected);
-    EXPECT_NE(
-        WithoutCarriageReturns(sim.Output()).find("EEPROM (bank parameter value):\n" + expected),
-        std::string::npos);
+    EXPECT_NE(WithoutCarriageReturns(sim.Output()).find("EEPROM (bank parameter value):\n" + expected),
+              std::string::npos);
     std::remove(eeprom.c_str());
 }
 
@@ -169,9 +165,8 @@ TEST(LineTmclSim, RejectedFramesChangeNothing) {
     std::string error;
     EXPECT_EQ(tmcl::LoadEepromFile(eeprom, stored, error),
               tmcl::LoadResult::kMissing);  // never written
-    EXPECT_NE(
-        WithoutCarriageReturns(sim.Output()).find("EEPROM (bank parameter value):\nEEPROM end"),
-        std::string::npos);
+    EXPECT_NE(WithoutCarriageReturns(sim.Output()).find("EEPROM (bank parameter value):\nEEPROM end"),
+              std::string::npos);
 }
 
 TEST(LineHomeToolsList, ListShowsTheVirtualLines) {
@@ -205,13 +200,12 @@ TEST_P(HomeToolBadInput, OneLineAndItsExitCode) {
     EXPECT_EQ(lines[0].rfind(GetParam().message, 0), 0u) << lines[0];
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HomeToolBadInput,
-    ::testing::Values(BadRunCase{"MissingPort", "--port COM9 --option 1", 3,
-                                 "vantoro-home: cannot open COM9: "},
-                      BadRunCase{"Option3", "--port COM3 --option 3", 2,
-                                 "vantoro-home: bad option \"3\" (expected 1 or 2)"}),
-    ParamName<BadRunCase>);
+INSTANTIATE_TEST_SUITE_P(Cases, HomeToolBadInput,
+                         ::testing::Values(BadRunCase{"MissingPort", "--port COM9 --option 1", 3,
+                                                      "vantoro-home: cannot open COM9: "},
+                                           BadRunCase{"Option3", "--port COM3 --option 3", 2,
+                                                      "vantoro-home: bad option \"3\" (expected 1 or 2)"}),
+                         ParamName<BadRunCase>);
 
 TEST(HomeToolBadInput, SimulatorOnAMissingPort) {
     ChildProcess sim;

@@ -28,8 +28,8 @@ int RunHome(const std::string& arguments, std::string& output) {
 
 TEST(LineHomeStatus, ReadsBackEachOptionAndFailsWithoutAController) {
     ChildProcess sim;
-    ASSERT_TRUE(sim.Start(kSimExe, "--port COM4 --frames " + std::to_string(kSimulatorFrames) +
-                                       " --seconds 60"));
+    ASSERT_TRUE(
+        sim.Start(kSimExe, "--port COM4 --frames " + std::to_string(kSimulatorFrames) + " --seconds 60"));
     ASSERT_TRUE(sim.WaitForOutput("listening on COM4", kStartTimeoutMs)) << sim.Output();
 
     std::string output;
@@ -38,11 +38,10 @@ TEST(LineHomeStatus, ReadsBackEachOptionAndFailsWithoutAController) {
                   home::kExitOk)
             << output;
         ASSERT_EQ(RunHome("--port COM3 --status", output), home::kExitOk) << output;
-        std::string named = option == 1 ? "COM3: Home Option 1 (default) is set"
-                                        : "COM3: Home Option 2 is set";
+        std::string named =
+            option == 1 ? "COM3: Home Option 1 (default) is set" : "COM3: Home Option 2 is set";
         EXPECT_EQ(output.rfind(named, 0), 0u) << output;
-        EXPECT_NE(output.find("bank 2, parameter 3 = " + std::to_string(option - 1)),
-                  std::string::npos)
+        EXPECT_NE(output.find("bank 2, parameter 3 = " + std::to_string(option - 1)), std::string::npos)
             << output;
     }
     EXPECT_EQ(sim.Wait(kRunTimeoutMs), 0) << sim.Output();

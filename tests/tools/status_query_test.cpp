@@ -80,8 +80,8 @@ TEST_P(StatusQuery, ReadsBackTheOptionASequenceLeft) {
     EXPECT_EQ(values[1], 0);
     EXPECT_EQ(values[2], 1);
     EXPECT_EQ(home::HomeOptionOf(values), option);
-    std::string expected = option == 1 ? "COM3: Home Option 1 (default) is set\n"
-                                       : "COM3: Home Option 2 is set\n";
+    std::string expected =
+        option == 1 ? "COM3: Home Option 1 (default) is set\n" : "COM3: Home Option 2 is set\n";
     expected += "  bank 2, parameter 3 = " + std::to_string(option - 1) +
                 "\n  bank 2, parameter 10 = 0\n  bank 0, parameter 77 = 1\n";
     EXPECT_EQ(home::StatusReport(2, values), expected);
@@ -122,20 +122,19 @@ TEST_P(StatusQueryFailure, GivesItsReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StatusQueryFailure,
-    ::testing::Values(
-        FailureCase{"Silent", Answer::kSilent,
-                    "no answer from the controller on COM3 to the request for parameter 3 of "
-                    "bank 2 within 1000 ms"},
-        FailureCase{"ErrorStatus", Answer::kRefused,
-                    "the controller refused the request for parameter 3 of bank 2: status 3 "
-                    "(wrong type)"},
-        FailureCase{"BadChecksum", Answer::kBadChecksum,
-                    "the answer to the request for parameter 3 of bank 2 is not a reply to it"},
-        FailureCase{"ShortAnswer", Answer::kShort,
-                    "the answer to the request for parameter 3 of bank 2 is not a reply to it: "
-                    "02 01 64 0A"},
-        FailureCase{"NotSent", Answer::kWriteFails,
-                    "the request for parameter 3 of bank 2 was not sent: "}),
+    ::testing::Values(FailureCase{"Silent", Answer::kSilent,
+                                  "no answer from the controller on COM3 to the request for parameter 3 of "
+                                  "bank 2 within 1000 ms"},
+                      FailureCase{"ErrorStatus", Answer::kRefused,
+                                  "the controller refused the request for parameter 3 of bank 2: status 3 "
+                                  "(wrong type)"},
+                      FailureCase{"BadChecksum", Answer::kBadChecksum,
+                                  "the answer to the request for parameter 3 of bank 2 is not a reply to it"},
+                      FailureCase{"ShortAnswer", Answer::kShort,
+                                  "the answer to the request for parameter 3 of bank 2 is not a reply to it: "
+                                  "02 01 64 0A"},
+                      FailureCase{"NotSent", Answer::kWriteFails,
+                                  "the request for parameter 3 of bank 2 was not sent: "}),
     ParamName<FailureCase>);
 
 }  // namespace

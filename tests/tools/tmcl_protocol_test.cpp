@@ -36,8 +36,7 @@ TEST(TmclFrame, NegativeValuesAndChecksumWrapAround) {
     EXPECT_EQ(DecodeCommand(frame).value, -2);
     frame[8] ^= 1;
     EXPECT_FALSE(ChecksumHolds(frame));
-    EXPECT_NE(DescribeCommand(frame).find("checksum WRONG (134, should be 135)"),
-              std::string::npos);
+    EXPECT_NE(DescribeCommand(frame).find("checksum WRONG (134, should be 135)"), std::string::npos);
 }
 
 class FrameAssemblerTest : public ::testing::Test {

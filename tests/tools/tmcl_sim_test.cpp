@@ -92,8 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TmclControllerReject,
     ::testing::Values(
         RejectCase{"WrongChecksumSet", WithChecksumOff(Command(kSetGlobalParameter, 3, 2, 7)), 1},
-        RejectCase{"WrongChecksumStore", WithChecksumOff(Command(kStoreGlobalParameter, 3, 2, 0)),
-                   1},
+        RejectCase{"WrongChecksumStore", WithChecksumOff(Command(kStoreGlobalParameter, 3, 2, 0)), 1},
         RejectCase{"UnknownCommand", Command(12, 3, 2, 7), 2},
         RejectCase{"TypeAbove127", Command(kSetGlobalParameter, 128, 2, 7), 3},
         RejectCase{"BankAbove3", Command(kSetGlobalParameter, 3, 4, 7), 4},
@@ -146,8 +145,7 @@ TEST(TmclEepromFile, ParseAcceptsCommentsAndRejectsBadLines) {
     std::string error;
     EXPECT_TRUE(ParseEeprom("# comment\n\n  2 3 1\r\n0 77 -2147483648\n", controller, error));
     EXPECT_EQ(controller.Eeprom(0, 77).value, INT32_MIN);
-    for (const char* bad :
-         {"2 3\n", "2 3 1 x\n", "4 3 1\n", "0 128 1\n", "0 1 2147483648\n", "a b c\n"}) {
+    for (const char* bad : {"2 3\n", "2 3 1 x\n", "4 3 1\n", "0 128 1\n", "0 1 2147483648\n", "a b c\n"}) {
         error.clear();
         EXPECT_FALSE(ParseEeprom(std::string("1 1 1\n") + bad, controller, error)) << bad;
         EXPECT_EQ(error.rfind("line 2:", 0), 0u) << error;
@@ -171,19 +169,17 @@ TEST_P(TmclSimOptions, Parse) {
     for (const char* arg : GetParam().args) argv.push_back(const_cast<char*>(arg));
     sim::Options options;
     std::string error;
-    EXPECT_EQ(sim::ParseOptions(static_cast<int>(argv.size()), argv.data(), options, error),
-              GetParam().ok);
+    EXPECT_EQ(sim::ParseOptions(static_cast<int>(argv.size()), argv.data(), options, error), GetParam().ok);
     EXPECT_EQ(error.rfind(GetParam().error, 0), 0u) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TmclSimOptions,
     ::testing::Values(
-        SimArgsCase{
-            "Everything",
-            {"--port", "com4", "--eeprom", "e.txt", "--frames", "6", "--seconds", "9", "--dump"},
-            true,
-            ""},
+        SimArgsCase{"Everything",
+                    {"--port", "com4", "--eeprom", "e.txt", "--frames", "6", "--seconds", "9", "--dump"},
+                    true,
+                    ""},
         SimArgsCase{"NoPort", {}, false, "--port is required"},
         SimArgsCase{"Com257", {"--port", "COM257"}, false, "bad port"},
         SimArgsCase{"ZeroFrames", {"--port", "COM4", "--frames", "0"}, false, "bad frame count"},
@@ -191,8 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
     ParamName<SimArgsCase>);
 
 TEST(TmclSimOptions, Values) {
-    const char* args[] = {"tmcl-sim", "--port",   "COM4", "--eeprom",
-                          "e.txt",    "--frames", "6",    "--dump"};
+    const char* args[] = {"tmcl-sim", "--port", "COM4", "--eeprom", "e.txt", "--frames", "6", "--dump"};
     sim::Options options;
     std::string error;
     ASSERT_TRUE(sim::ParseOptions(8, const_cast<char**>(args), options, error));

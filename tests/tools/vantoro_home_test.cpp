@@ -29,18 +29,15 @@ TEST_P(HomeOptions, Parse) {
     for (const char* arg : GetParam().args) argv.push_back(const_cast<char*>(arg));
     home::Options options;
     std::string error;
-    EXPECT_EQ(home::ParseOptions(static_cast<int>(argv.size()), argv.data(), options, error),
-              GetParam().ok);
+    EXPECT_EQ(home::ParseOptions(static_cast<int>(argv.size()), argv.data(), options, error), GetParam().ok);
     EXPECT_EQ(error.rfind(GetParam().error, 0), 0u) << error;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HomeOptions,
     ::testing::Values(
-        HomeArgsCase{"EverySetting",
-                     {"--option", "2", "--port", "COM256", "--wait", "0", "--verify"},
-                     true,
-                     ""},
+        HomeArgsCase{
+            "EverySetting", {"--option", "2", "--port", "COM256", "--wait", "0", "--verify"}, true, ""},
         HomeArgsCase{"ListAlone", {"--list"}, true, ""},
         HomeArgsCase{"Status", {"--port", "COM3", "--status"}, true, ""},
         HomeArgsCase{"StatusWithOption",
@@ -50,10 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         HomeArgsCase{"Option3", {"--port", "COM3", "--option", "3"}, false, "bad option \"3\""},
         HomeArgsCase{"NoOption", {"--port", "COM3"}, false, "--option is required"},
         HomeArgsCase{"PortWithoutCom", {"--port", "3", "--option", "1"}, false, "bad port"},
-        HomeArgsCase{"NegativeWait",
-                     {"--port", "COM3", "--option", "1", "--wait", "-1"},
-                     false,
-                     "bad wait"}),
+        HomeArgsCase{"NegativeWait", {"--port", "COM3", "--option", "1", "--wait", "-1"}, false, "bad wait"}),
     ParamName<HomeArgsCase>);
 
 TEST(HomeOptions, ValuesAndDefaultWait) {
@@ -87,10 +81,9 @@ TEST(HomeReplies, ReportDecodesRepliesAndShowsOtherBytesInHex) {
     std::vector<std::string> lines = home::ReportLines(bytes);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "received 19 byte(s):");
-    EXPECT_EQ(
-        lines[1],
-        "reply 1: 02 01 64 09 00 00 00 00 70 | reply address 2, module 1, status 100 (success), "
-        "command 9 (set global parameter), value 0, checksum ok");
+    EXPECT_EQ(lines[1],
+              "reply 1: 02 01 64 09 00 00 00 00 70 | reply address 2, module 1, status 100 (success), "
+              "command 9 (set global parameter), value 0, checksum ok");
     EXPECT_EQ(lines[2].rfind("reply 2: 02 01 64 0B", 0), 0u);
     EXPECT_EQ(lines[3], "unframed bytes: 7E");
     EXPECT_EQ(home::ReportLines({}), std::vector<std::string>{"no reply received"});

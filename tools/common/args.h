@@ -20,8 +20,8 @@ public:
     bool PortValue(const std::string& option, int& port, std::string& error);
     // The value as a number in [low, high]; a usage error reads
     // "bad <what> "<value>" (<hint>)".
-    bool NumberValue(const std::string& option, long low, long high, long& number,
-                     const std::string& what, const std::string& hint, std::string& error);
+    bool NumberValue(const std::string& option, long low, long high, long& number, const std::string& what,
+                     const std::string& hint, std::string& error);
 
 private:
     int argc_;

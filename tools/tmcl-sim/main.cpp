@@ -9,8 +9,7 @@ int main(int argc, char** argv) {
     sim::Options options;
     std::string error;
     if (!sim::ParseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "tmcl-sim: %s (tmcl-sim --help explains the arguments)\n",
-                     error.c_str());
+        std::fprintf(stderr, "tmcl-sim: %s (tmcl-sim --help explains the arguments)\n", error.c_str());
         return sim::kExitUsage;
     }
     if (options.help) {

@@ -7,7 +7,8 @@
 namespace sim {
 
 const char* UsageText() {
-    return "tmcl-sim " VANTORO_VERSION_TEXT "\n"
+    return "tmcl-sim " VANTORO_VERSION_TEXT
+           "\n"
            "usage: tmcl-sim --port COMn [--eeprom FILE] [--frames N] [--seconds S] [--dump]\n"
            "\n"
            "Simulates the slider's motor controller (module address 1) on a COM port at\n"
@@ -41,8 +42,7 @@ const char* UsageText() {
 
 namespace {
 
-bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& options,
-              std::string& error) {
+bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& options, std::string& error) {
     if (argument == "--help" || argument == "-h") {
         options.help = true;
     } else if (argument == "--dump") {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "controller.h"
+#include "controller_line.h"
 #include "eeprom_file.h"
 #include "error_line.h"
 #include "frame_assembler.h"
-#include "controller_line.h"
 #include "line_setup.h"
 #include "ms_clock.h"
 #include "port_name.h"
@@ -50,15 +50,11 @@ int PrepareEeprom(const Options& options, tmcl::SimulatedController& controller)
     if (options.eepromPath.empty()) return kExitOk;
     std::string error;
     switch (tmcl::LoadEepromFile(options.eepromPath, controller, error)) {
-        case tmcl::LoadResult::kFailed:
-            LogError(error);
-            return kExitEepromError;
+        case tmcl::LoadResult::kFailed: LogError(error); return kExitEepromError;
         case tmcl::LoadResult::kMissing:
             Log("EEPROM file %s does not exist yet: starting empty", options.eepromPath.c_str());
             break;
-        case tmcl::LoadResult::kLoaded:
-            Log("EEPROM loaded from %s", options.eepromPath.c_str());
-            break;
+        case tmcl::LoadResult::kLoaded: Log("EEPROM loaded from %s", options.eepromPath.c_str()); break;
     }
     std::string path = options.eepromPath;
     controller.SetPersist([path](const tmcl::SimulatedController& c) {
@@ -79,8 +75,7 @@ public:
         uint8_t buffer[kControllerQueueSize];
         int received = SioReadBlock(options_.port, reinterpret_cast<char*>(buffer), sizeof buffer);
         if (received < 0) {
-            LogError("reading " + tools::PortName(options_.port) +
-                     " failed: " + tools::ErrorLine(received));
+            LogError("reading " + tools::PortName(options_.port) + " failed: " + tools::ErrorLine(received));
             return false;
         }
         events_.clear();
@@ -111,8 +106,8 @@ private:
             Log("  no reply: addressed to module %u, not %u", event.bytes[0], tmcl::kModuleAddress);
             return;
         }
-        int written = SioWriteBlock(options_.port, reinterpret_cast<const char*>(handling.reply),
-                                    tmcl::kFrameSize);
+        int written =
+            SioWriteBlock(options_.port, reinterpret_cast<const char*>(handling.reply), tmcl::kFrameSize);
         tmcl::ReplyFrame reply = tmcl::DecodeReply(handling.reply);
         Log("  reply: %s | status %u (%s), value %ld%s",
             tmcl::HexBytes(handling.reply, tmcl::kFrameSize).c_str(), reply.status,

@@ -43,11 +43,8 @@ uint8_t SimulatedController::Execute(const CommandFrame& command, int32_t& value
             parameter = command.value;
             value = parameter;
             return kStatusSuccess;
-        case kGetGlobalParameter:
-            value = parameter;
-            return kStatusSuccess;
-        default:
-            return Store(command.bank, command.type, value);
+        case kGetGlobalParameter: value = parameter; return kStatusSuccess;
+        default: return Store(command.bank, command.type, value);
     }
 }
 

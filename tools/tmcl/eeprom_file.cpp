@@ -71,8 +71,7 @@ bool ParseEeprom(const std::string& text, SimulatedController& controller, std::
     return true;
 }
 
-LoadResult LoadEepromFile(const std::string& path, SimulatedController& controller,
-                          std::string& error) {
+LoadResult LoadEepromFile(const std::string& path, SimulatedController& controller, std::string& error) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         if (errno == ENOENT) return LoadResult::kMissing;
@@ -100,8 +99,7 @@ bool SaveEepromFile(const std::string& path, const SimulatedController& controll
     std::string text = kFileHeader + EepromListing(controller);
     bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     written = std::fclose(file) == 0 && written;
-    if (written && ::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return true;
+    if (written && ::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     std::remove(temporary.c_str());
     return false;
 }

@@ -17,8 +17,7 @@ std::string EepromListing(const SimulatedController& controller);
 bool ParseEeprom(const std::string& text, SimulatedController& controller, std::string& error);
 
 enum class LoadResult { kLoaded, kMissing, kFailed };
-LoadResult LoadEepromFile(const std::string& path, SimulatedController& controller,
-                          std::string& error);
+LoadResult LoadEepromFile(const std::string& path, SimulatedController& controller, std::string& error);
 bool SaveEepromFile(const std::string& path, const SimulatedController& controller);
 
 }  // namespace tmcl

@@ -13,12 +13,9 @@ void FrameAssembler::DropIfStale(double nowMs, std::vector<StreamEvent>& events)
     count_ = 0;
 }
 
-void FrameAssembler::Tick(double nowMs, std::vector<StreamEvent>& events) {
-    DropIfStale(nowMs, events);
-}
+void FrameAssembler::Tick(double nowMs, std::vector<StreamEvent>& events) { DropIfStale(nowMs, events); }
 
-void FrameAssembler::Feed(const uint8_t* data, int count, double nowMs,
-                          std::vector<StreamEvent>& events) {
+void FrameAssembler::Feed(const uint8_t* data, int count, double nowMs, std::vector<StreamEvent>& events) {
     if (count <= 0) return;
     DropIfStale(nowMs, events);
     for (int i = 0; i < count; ++i) {

@@ -25,8 +25,7 @@ std::vector<ScannedItem> ScanReplies(const uint8_t* data, int count) {
     while (i < count) {
         if (count - i >= kFrameSize && LooksLikeReply(data + i)) {
             FlushUnframed(unframed, items);
-            items.push_back(
-                {ScannedItem::kReply, std::vector<uint8_t>(data + i, data + i + kFrameSize)});
+            items.push_back({ScannedItem::kReply, std::vector<uint8_t>(data + i, data + i + kFrameSize)});
             i += kFrameSize;
         } else {
             unframed.push_back(data[i++]);

@@ -7,8 +7,8 @@ namespace tmcl {
 namespace {
 
 int32_t ReadValue(const uint8_t* bytes) {
-    uint32_t value = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
-                     (uint32_t{bytes[2]} << 8) | uint32_t{bytes[3]};
+    uint32_t value = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+                     uint32_t{bytes[3]};
     return static_cast<int32_t>(value);
 }
 
@@ -61,8 +61,7 @@ const char* Lookup(const NamedCode (&table)[N], int code, const char* otherwise)
 std::string ChecksumText(const uint8_t* frame) {
     if (ChecksumHolds(frame)) return "checksum ok";
     char text[64];
-    std::snprintf(text, sizeof text, "checksum WRONG (%u, should be %u)", frame[8],
-                  Checksum(frame));
+    std::snprintf(text, sizeof text, "checksum WRONG (%u, should be %u)", frame[8], Checksum(frame));
     return text;
 }
 
@@ -109,9 +108,8 @@ std::string HexBytes(const uint8_t* data, int count) {
 std::string DescribeCommand(const uint8_t* frame) {
     CommandFrame f = DecodeCommand(frame);
     char text[160];
-    std::snprintf(text, sizeof text, "module %u, command %u (%s), type %u, bank %u, value %ld, ",
-                  f.module, f.command, CommandName(f.command), f.type, f.bank,
-                  static_cast<long>(f.value));
+    std::snprintf(text, sizeof text, "module %u, command %u (%s), type %u, bank %u, value %ld, ", f.module,
+                  f.command, CommandName(f.command), f.type, f.bank, static_cast<long>(f.value));
     return text + ChecksumText(frame);
 }
 
@@ -119,9 +117,9 @@ std::string DescribeReply(const uint8_t* frame) {
     ReplyFrame f = DecodeReply(frame);
     char text[160];
     std::snprintf(text, sizeof text,
-                  "reply address %u, module %u, status %u (%s), command %u (%s), value %ld, ",
-                  f.replyAddress, f.module, f.status, StatusMeaning(f.status), f.command,
-                  CommandName(f.command), static_cast<long>(f.value));
+                  "reply address %u, module %u, status %u (%s), command %u (%s), value %ld, ", f.replyAddress,
+                  f.module, f.status, StatusMeaning(f.status), f.command, CommandName(f.command),
+                  static_cast<long>(f.value));
     return text + ChecksumText(frame);
 }
 

@@ -7,7 +7,8 @@
 namespace home {
 
 const char* UsageText() {
-    return "vantoro-home " VANTORO_VERSION_TEXT "\n"
+    return "vantoro-home " VANTORO_VERSION_TEXT
+           "\n"
            "usage: vantoro-home --port COMn --option 1|2 [--wait MS] [--verify]\n"
            "       vantoro-home --port COMn --status\n"
            "       vantoro-home --list\n"
@@ -43,8 +44,7 @@ const char* UsageText() {
 
 namespace {
 
-bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& options,
-              std::string& error) {
+bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& options, std::string& error) {
     long option = 0;
     if (argument == "--help" || argument == "-h") {
         options.help = true;
@@ -57,12 +57,10 @@ bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& opti
     } else if (argument == "--port") {
         return args.PortValue(argument, options.port, error);
     } else if (argument == "--option") {
-        if (!args.NumberValue(argument, 1, 2, option, "option", "expected 1 or 2", error))
-            return false;
+        if (!args.NumberValue(argument, 1, 2, option, "option", "expected 1 or 2", error)) return false;
         options.option = static_cast<int>(option);
     } else if (argument == "--wait") {
-        return args.NumberValue(argument, 0, 600000, options.waitMs, "wait",
-                                "expected 0..600000 ms", error);
+        return args.NumberValue(argument, 0, 600000, options.waitMs, "wait", "expected 0..600000 ms", error);
     } else {
         error = "unknown argument \"" + argument + "\"";
     }

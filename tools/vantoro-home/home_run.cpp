@@ -50,8 +50,7 @@ void ReportUnsentFrame() {
         int result = writeResults[i];
         if (result == kFrameSize) continue;
         PrintError("frame " + std::to_string(i + 1) + " was not sent: " +
-                   (result < 0 ? tools::ErrorLine(result)
-                               : std::to_string(result) + " bytes written"));
+                   (result < 0 ? tools::ErrorLine(result) : std::to_string(result) + " bytes written"));
         return;
     }
 }

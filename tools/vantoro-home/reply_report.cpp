@@ -19,16 +19,15 @@ std::vector<std::string> ReportLines(const std::vector<uint8_t>& received) {
         const uint8_t* bytes = item.bytes.data();
         int count = static_cast<int>(item.bytes.size());
         if (item.kind == tmcl::ScannedItem::kReply)
-            lines.push_back("reply " + std::to_string(++replies) + ": " +
-                            tmcl::HexBytes(bytes, count) + " | " + tmcl::DescribeReply(bytes));
+            lines.push_back("reply " + std::to_string(++replies) + ": " + tmcl::HexBytes(bytes, count) +
+                            " | " + tmcl::DescribeReply(bytes));
         else
             lines.push_back("unframed bytes: " + tmcl::HexBytes(bytes, count));
     }
     return lines;
 }
 
-bool VerifyReplies(const std::vector<uint8_t>& received, const HomeSequence& sent,
-                   std::string& failure) {
+bool VerifyReplies(const std::vector<uint8_t>& received, const HomeSequence& sent, std::string& failure) {
     for (const tmcl::ScannedItem& item :
          tmcl::ScanReplies(received.data(), static_cast<int>(received.size()))) {
         if (item.kind == tmcl::ScannedItem::kUnframed) {

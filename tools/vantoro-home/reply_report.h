@@ -15,7 +15,6 @@ std::vector<std::string> ReportLines(const std::vector<uint8_t>& received);
 // true when exactly one reply per frame came back, each with status success,
 // a right checksum and the command number of its frame; otherwise false with
 // the first reason in failure.
-bool VerifyReplies(const std::vector<uint8_t>& received, const HomeSequence& sent,
-                   std::string& failure);
+bool VerifyReplies(const std::vector<uint8_t>& received, const HomeSequence& sent, std::string& failure);
 
 }  // namespace home

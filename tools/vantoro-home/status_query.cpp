@@ -17,8 +17,7 @@ namespace home {
 namespace {
 
 std::string Which(const HomeParameter& parameter) {
-    return "parameter " + std::to_string(parameter.type) + " of bank " +
-           std::to_string(parameter.bank);
+    return "parameter " + std::to_string(parameter.type) + " of bank " + std::to_string(parameter.bank);
 }
 
 // Collects up to one reply's bytes; fewer when the time-out passed first.
@@ -42,12 +41,11 @@ int ReadReply(int port, const ControllerLink& link, unsigned timeoutMs, uint8_t*
     return got;
 }
 
-bool AskOne(int port, const ControllerLink& link, unsigned timeoutMs,
-            const HomeParameter& parameter, int32_t& value, std::string& failure) {
+bool AskOne(int port, const ControllerLink& link, unsigned timeoutMs, const HomeParameter& parameter,
+            int32_t& value, std::string& failure) {
     uint8_t request[tmcl::kFrameSize];
-    tmcl::EncodeCommand({tmcl::kModuleAddress, tmcl::kGetGlobalParameter, parameter.type,
-                         parameter.bank, 0, 0},
-                        request);
+    tmcl::EncodeCommand(
+        {tmcl::kModuleAddress, tmcl::kGetGlobalParameter, parameter.type, parameter.bank, 0, 0}, request);
     int written = link.write(port, reinterpret_cast<const char*>(request), tmcl::kFrameSize);
     if (written != tmcl::kFrameSize) {
         failure = "the request for " + Which(parameter) + " was not sent: " +
@@ -63,9 +61,8 @@ bool AskOne(int port, const ControllerLink& link, unsigned timeoutMs,
         return false;
     }
     tmcl::ReplyFrame fields = tmcl::DecodeReply(reply);
-    if (got < tmcl::kFrameSize || !tmcl::ChecksumHolds(reply) ||
-        fields.replyAddress != tmcl::kReplyAddress || fields.module != tmcl::kModuleAddress ||
-        fields.command != tmcl::kGetGlobalParameter) {
+    if (got < tmcl::kFrameSize || !tmcl::ChecksumHolds(reply) || fields.replyAddress != tmcl::kReplyAddress ||
+        fields.module != tmcl::kModuleAddress || fields.command != tmcl::kGetGlobalParameter) {
         failure = "the answer to the request for " + Which(parameter) +
                   " is not a reply to it: " + tmcl::HexBytes(reply, got);
         return false;

@@ -31,8 +31,8 @@ bool ChildProcess::Start(const std::string& program, const std::string& argument
     startup.hStdError = writeEnd;
     std::string commandLine = "\"" + program + "\" " + arguments;
     PROCESS_INFORMATION info{};
-    BOOL started = ::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                    nullptr, nullptr, &startup, &info);
+    BOOL started = ::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                    nullptr, &startup, &info);
     // Only the child may hold the write end, or the pipe never reports its end.
     ::CloseHandle(writeEnd);
     if (!started) return false;
