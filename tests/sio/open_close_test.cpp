@@ -253,8 +253,8 @@ TEST(LineModes, OverlappedCyclesAfterASynchronousOpenLeakNoHandle) {
     EXPECT_TRUE(FreeHandleValues(64) == before);
 }
 
-// Under load, Wine now and then refuses to reopen a pty line that was closed
-// a moment ago; that says nothing about the library, so one more try.
+// A reopen that fails once under load is tried again: this test is about
+// where the bytes go, and the first failure's code is still reported.
 int OpenWithRetry(int port) {
     int result = SioOpenPort(port, 1024, 1024);
     if (result == 0) return 0;
