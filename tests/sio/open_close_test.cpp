@@ -254,7 +254,7 @@ TEST(LineModes, OverlappedCyclesAfterASynchronousOpenLeakNoHandle) {
 }
 
 // A reopen that fails once under load is tried again: this test is about
-// where the bytes go, and the first failure's code is still reported.
+// where the bytes go; a second failure counts, with its code.
 int OpenWithRetry(int port) {
     int result = SioOpenPort(port, 1024, 1024);
     if (result == 0) return 0;
