@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "driver_cable.h"
 #include "sio.h"
 #include "sio_state.h"
 #include "stopwatch.h"
@@ -17,16 +18,8 @@ namespace {
 constexpr int kEnd = 2;  // COM3 on the virtual driver
 constexpr int kFar = 3;  // COM4, the other end of its cable
 
-class DriverEventWait : public ::testing::Test {
+class DriverEventWait : public DriverCable {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
-        ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
-    }
-    void TearDown() override {
-        SioClosePort(kEnd);
-        SioClosePort(kFar);
-    }
     // Runs action on another thread once the next event wait of kEnd pends.
     static std::thread WhenNextWaitPends(void (*action)()) {
         long before = VirtualSerialDriver::WaitsStarted(kEnd);
@@ -34,8 +27,6 @@ protected:
             if (VirtualSerialDriver::WaitUntilPending(kEnd, before, 10000)) action();
         });
     }
-
-    VirtualSerialDriver driver_;
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "driver_cable.h"
 #include "forbid_call.h"
 #include "sio.h"
 #include "sio_state.h"
@@ -272,19 +273,7 @@ TEST(LineTransfer, NoWaitWriteStaysPendingUntilThePeerReads) {
 
 // ---- On the virtual Windows driver: line errors and the queues -------------
 
-class DriverQueues : public ::testing::Test {
-protected:
-    static constexpr int kEnd = 2, kFar = 3;  // the two ends of a cable
-    void SetUp() override {
-        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
-        ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
-    }
-    void TearDown() override {
-        SioClosePort(kEnd);
-        SioClosePort(kFar);
-    }
-    VirtualSerialDriver driver_;
-};
+class DriverQueues : public DriverCable {};
 
 TEST_F(DriverQueues, InjectedFramingErrorIsReportedOnce) {
     VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);

@@ -121,8 +121,9 @@ static_assert(sizeof(sio::SysTable) == 44 * sizeof(void*), "a new table entry ne
 
 // A thread whose resume was failed never ran. The library then ends it, and
 // 32-bit Wine at times brings the whole process down ending such a thread: it
-// is left suspended instead (it ends with the process), and the end is
-// reported as done.
+// is left suspended there instead (it ends with the process), and the end is
+// reported as done. 64-bit Wine ends it, and must: a thread left suspended
+// can hold up its process's exit.
 std::atomic<HANDLE> neverRan{nullptr};
 decltype(sio::sys.ResumeThread) nextResume = nullptr;
 decltype(sio::sys.TerminateThread) nextTerminate = nullptr;
@@ -139,7 +140,11 @@ BOOL WINAPI FaultyTerminate(HANDLE thread, DWORD code) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+#ifdef _WIN64
+    return nextTerminate(thread, code);
+#else
     return thread == neverRan.load() ? TRUE : nextTerminate(thread, code);
+#endif
 }
 
 sio::PortInputFn nextPortInput = nullptr;
