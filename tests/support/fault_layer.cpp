@@ -7,6 +7,7 @@
 #include <atomic>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "sys_table.h"
 
@@ -119,6 +120,27 @@ BOOL WINAPI FaultyClose(HANDLE h) {
 // Every entry of the table has its line in Install; a new entry must get one.
 static_assert(sizeof(sio::SysTable) == 44 * sizeof(void*), "a new table entry needs its failure in Install");
 
+// Copies of the handles of the threads started since the install, so that
+// a run can wait for their end after the library has closed its own.
+std::mutex threadsLock;
+std::vector<HANDLE> threads;
+HANDLE neverRanCopy = nullptr;
+decltype(sio::sys.CreateThread) nextCreateThread = nullptr;
+
+HANDLE WINAPI RecordedCreateThread(LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                                   LPVOID parameter, DWORD flags, LPDWORD id) {
+    HANDLE thread = nextCreateThread(sa, stack, start, parameter, flags, id);
+    if (thread) {
+        HANDLE self = ::GetCurrentProcess();
+        HANDLE copy = nullptr;
+        if (::DuplicateHandle(self, thread, self, &copy, SYNCHRONIZE, FALSE, 0)) {
+            std::lock_guard<std::mutex> hold(threadsLock);
+            threads.push_back(copy);
+        }
+    }
+    return thread;
+}
+
 // A thread whose resume was failed never ran. The library then ends it, and
 // 32-bit Wine at times brings the whole process down ending such a thread: it
 // is left suspended there instead (it ends with the process), and the end is
@@ -131,6 +153,10 @@ decltype(sio::sys.TerminateThread) nextTerminate = nullptr;
 DWORD WINAPI FaultyResume(HANDLE thread) {
     if (!FailsNow()) return nextResume(thread);
     neverRan = thread;
+    {
+        std::lock_guard<std::mutex> hold(threadsLock);
+        if (!threads.empty()) neverRanCopy = threads.back();
+    }
     ::SetLastError(ERROR_ACCESS_DENIED);
     return static_cast<DWORD>(-1);
 }
@@ -164,6 +190,8 @@ void FaultLayer::Install(long n) {
     const DWORD kDevice = ERROR_GEN_FAILURE;  // what a failing driver reports
     Creator<&SysTable::CreateFileA>::Install(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
     Creator<&SysTable::CreateEventA>::Install(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    nextCreateThread = sio::sys.CreateThread;  // below the layer: the walk's own failures come first
+    sio::sys.CreateThread = RecordedCreateThread;
     Creator<&SysTable::CreateThread>::Install(nullptr, ERROR_NOT_ENOUGH_MEMORY);
     nextClose = sio::sys.CloseHandle;
     sio::sys.CloseHandle = FaultyClose;
@@ -218,6 +246,16 @@ void FaultLayer::Install(long n) {
 }
 
 void FaultLayer::Disarm() { failAt = 0; }
+
+void FaultLayer::AwaitThreads(DWORD timeoutMs) {
+    std::lock_guard<std::mutex> hold(threadsLock);
+    for (HANDLE thread : threads) {
+        if (thread != neverRanCopy) ::WaitForSingleObject(thread, timeoutMs);
+        ::CloseHandle(thread);
+    }
+    threads.clear();
+    neverRanCopy = nullptr;
+}
 
 long FaultLayer::Calls() { return calls; }
 

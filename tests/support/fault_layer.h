@@ -17,4 +17,8 @@ struct FaultLayer {
     static bool Failed();  // the N-th call was reached and failed
     // Handles created and not yet closed through the table.
     static int LiveHandles();
+    // Waits until every thread started through the table since the install
+    // has ended (a thread that never ran is not waited for): a thread still
+    // ending when the process exits can hold up its exit under Wine.
+    static void AwaitThreads(DWORD timeoutMs);
 };

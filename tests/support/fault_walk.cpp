@@ -29,6 +29,7 @@ long RunOnce(const Scenario& scenario, long failAt) {
     violation.clear();
     scenario.run();
     FaultLayer::Disarm();
+    FaultLayer::AwaitThreads(5000);
     long calls = FaultLayer::Calls();
 
     EXPECT_TRUE(violation.empty()) << scenario.name << " N=" << failAt << ": " << violation;
