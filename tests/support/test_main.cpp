@@ -20,10 +20,9 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new ResetLibrary);
     int result = RUN_ALL_TESTS();
-    // Ends here, without the process's exit-time clean-up: under Wine that
-    // clean-up can wait for ever on the loader lock held by a notification
-    // thread the exit has already ended (seen after the notification fault
-    // walk, under load). The verdict is printed by then.
+    // Ends here, once the verdict is printed, without the exit-time clean-up
+    // of the process: under Wine that clean-up can wait on a notification
+    // thread that the exit has already ended.
     std::fflush(stdout);
     std::fflush(stderr);
     ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(result));
