@@ -22,10 +22,14 @@ int ThreadFailure() {
     return SIO_THREAD;
 }
 
-// The library's own module (the DLL, or the program it is linked into),
-// with a reference that keeps it loaded until the thread gives it back in
-// FreeLibraryAndExitThread; 0 when no reference can be taken.
+// The library's DLL, with a reference that keeps it loaded until the thread
+// gives it back in FreeLibraryAndExitThread; 0 when no reference is taken.
 HMODULE ReferenceOwnModule() {
+#ifndef SIO_BUILD_DLL
+    // Linked into the program itself, the library cannot be unloaded; ending
+    // the thread plainly also keeps it off the loader lock at process exit.
+    return nullptr;
+#endif
     HMODULE module = nullptr;
     const DWORD byAddress = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS;
     if (!sys.GetModuleHandleExA(byAddress, reinterpret_cast<LPCSTR>(&NotifyThreadProc), &module))
@@ -40,11 +44,13 @@ int StartNotifyThread(int port, HWND window, DWORD mask, WORD message) {
     PortEntry& entry = portTable[port];
     entry.notifyStopRequested = false;
     HMODULE module = ReferenceOwnModule();
+#ifdef SIO_BUILD_DLL
     if (!module) return ThreadFailure();
+#endif
     HANDLE thread = sys.CreateThread(nullptr, kNotifyStackSize, NotifyThreadProc, &entry.portNumber,
                                      CREATE_SUSPENDED, nullptr);
     if (!thread) {
-        sys.FreeLibrary(module);
+        if (module) sys.FreeLibrary(module);
         return ThreadFailure();
     }
     entry.threadOrder = {window, mask, message, module};
@@ -55,7 +61,7 @@ int StartNotifyThread(int port, HWND window, DWORD mask, WORD message) {
         entry.notifyThread = nullptr;
         sys.TerminateThread(thread, 0);  // it never ran, so it leaves nothing half done
         CloseCounted(thread);
-        sys.FreeLibrary(module);
+        if (module) sys.FreeLibrary(module);
         return ThreadFailure();
     }
     return 0;
@@ -91,7 +97,8 @@ DWORD WINAPI NotifyThreadProc(LPVOID parameter) {
     if (order.window) sys.PostMessageA(order.window, order.message, static_cast<WPARAM>(port & 0xFFFF), 0);
     // The program may unload the library as soon as the message arrives: the
     // module reference is given back by the call that also ends the thread.
-    sys.FreeLibraryAndExitThread(order.module, 0);
+    if (order.module) sys.FreeLibraryAndExitThread(order.module, 0);
+    sys.ExitThread(0);
     return 0;
 }
 
