@@ -273,10 +273,7 @@ TEST_P(OverlappedEndReadCancelRefused, NeverCancelsThePortsOtherRequests) {
         ioTable[kFakePort].readOv.InternalHigh = 2;
         return WAIT_OBJECT_0;
     };
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) WINAPI -> BOOL {
-        *n = static_cast<DWORD>(ov->InternalHigh);
-        return TRUE;
-    };
+    sys.GetOverlappedResult = ResultFromInternalHigh;
     char buffer[4];
     StartRead(kFakePort, buffer, sizeof buffer);
     EXPECT_EQ(AwaitArrivedRead(kFakePort), SIO_DONE);
@@ -297,10 +294,7 @@ TEST(OverlappedEndRead, WaitsForInternalWhenTheResultCameEarly) {
     Fake::calls = 0;
     sys.CancelIoEx = [](HANDLE, LPOVERLAPPED) WINAPI -> BOOL { return TRUE; };  // completes a little later
     // Wine's answer for an OVERLAPPED whose event is set while it still runs.
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) WINAPI -> BOOL {
-        *n = static_cast<DWORD>(ov->InternalHigh);
-        return TRUE;
-    };
+    sys.GetOverlappedResult = ResultFromInternalHigh;
     sys.Sleep = [](DWORD) WINAPI {
         if (++Fake::calls < 3) return;
         ioTable[kFakePort].readOv.Internal = 0;

@@ -345,10 +345,7 @@ TEST(Transfer, NoWaitWriteSurvivesARefusedReadCancel) {
         ioTable[kFakePort].readOv.InternalHigh = 1;
         return WAIT_OBJECT_0;
     };
-    sys.GetOverlappedResult = [](HANDLE, LPOVERLAPPED ov, LPDWORD n, BOOL) WINAPI -> BOOL {
-        *n = static_cast<DWORD>(ov->InternalHigh);
-        return TRUE;
-    };
+    sys.GetOverlappedResult = ResultFromInternalHigh;
     char buffer[16];
     EXPECT_EQ(SioReadBlock(kFakePort, buffer, sizeof buffer), 1);
     EXPECT_EQ(wideCancels, 0);

@@ -38,3 +38,8 @@ std::string Pattern(size_t count) {
     for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 31 + (i >> 8)) & 0xFF);
     return bytes;
 }
+
+BOOL WINAPI ResultFromInternalHigh(HANDLE, LPOVERLAPPED ov, LPDWORD moved, BOOL) {
+    *moved = static_cast<DWORD>(ov->InternalHigh);
+    return TRUE;
+}

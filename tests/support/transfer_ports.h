@@ -18,6 +18,9 @@ void OpenFakePort(bool synchronous);
 // Opens kLinePort through the library (synchronous mode through oldWindows,
 // as an old system would) and drops anything left in its queues.
 bool OpenLibrarySide(bool synchronous);
+// A GetOverlappedResult stand-in that reports the bytes the OVERLAPPED says
+// were moved, as the system does once a request has ended.
+BOOL WINAPI ResultFromInternalHigh(HANDLE, LPOVERLAPPED ov, LPDWORD moved, BOOL);
 // Collects count bytes with SioReadBlock, or what came before the deadline.
 std::string ReadBlocks(int port, size_t count, DWORD timeoutMs);
 // Bytes that differ at every position of a 64 KB stretch and do not repeat
