@@ -22,20 +22,22 @@ int ThreadFailure() {
     return SIO_THREAD;
 }
 
-// The library's DLL, with a reference that keeps it loaded until the thread
-// gives it back in FreeLibraryAndExitThread; 0 when no reference is taken.
-HMODULE ReferenceOwnModule() {
-#ifndef SIO_BUILD_DLL
-    // Linked into the program itself, the library cannot be unloaded; ending
-    // the thread plainly also keeps it off the loader lock at process exit.
-    return nullptr;
-#endif
-    HMODULE module = nullptr;
+// Takes a reference on the library's DLL that keeps it loaded until the
+// thread gives it back in FreeLibraryAndExitThread; false if it is refused.
+#ifdef SIO_BUILD_DLL
+bool ReferenceOwnModule(HMODULE& module) {
     const DWORD byAddress = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS;
-    if (!sys.GetModuleHandleExA(byAddress, reinterpret_cast<LPCSTR>(&NotifyThreadProc), &module))
-        return nullptr;
-    return module;
+    return sys.GetModuleHandleExA(byAddress, reinterpret_cast<LPCSTR>(&NotifyThreadProc), &module) != FALSE;
 }
+#else
+// Linked into the program itself, the library cannot be unloaded: no
+// reference is taken, and the thread ends plainly, which also keeps it off
+// the loader lock at process exit.
+bool ReferenceOwnModule(HMODULE& module) {
+    module = nullptr;
+    return true;
+}
+#endif
 
 // The thread is created suspended so that notifyThread holds its handle
 // before it can run, and so before it can end, and so that its order is in
@@ -43,10 +45,8 @@ HMODULE ReferenceOwnModule() {
 int StartNotifyThread(int port, HWND window, DWORD mask, WORD message) {
     PortEntry& entry = portTable[port];
     entry.notifyStopRequested = false;
-    HMODULE module = ReferenceOwnModule();
-#ifdef SIO_BUILD_DLL
-    if (!module) return ThreadFailure();
-#endif
+    HMODULE module = nullptr;
+    if (!ReferenceOwnModule(module)) return ThreadFailure();
     HANDLE thread = sys.CreateThread(nullptr, kNotifyStackSize, NotifyThreadProc, &entry.portNumber,
                                      CREATE_SUSPENDED, nullptr);
     if (!thread) {
