@@ -18,6 +18,7 @@ constexpr int kEventAssertLine = 319;
 // How long a close gives the notification thread to end. A woken thread only
 // posts its message, so this passes only when the thread is stuck.
 constexpr DWORD kThreadEndTimeoutMs = 2000;
+constexpr DWORD kThreadPollMs = 10;
 
 void FillOpenDcb(DCB& dcb, int rxQueue) {
     dcb.BaudRate = static_cast<DWORD>(defaultBaud);
@@ -135,14 +136,30 @@ void CloseEvents(int port) {
     }
 }
 
+namespace {
+
+// True once the thread has ended or its state cannot be read, false while it
+// still runs after the bound. A wait that fails says nothing about the
+// thread, so its exit code is watched for the same time instead.
+bool AwaitThreadEnd(HANDLE thread) {
+    const DWORD waited = sys.WaitForSingleObject(thread, kThreadEndTimeoutMs);
+    if (waited == WAIT_OBJECT_0) return true;
+    for (DWORD slept = 0;; slept += kThreadPollMs) {
+        DWORD exitCode = 0;
+        if (!sys.GetExitCodeThread(thread, &exitCode) || exitCode != STILL_ACTIVE) return true;
+        if (waited == WAIT_TIMEOUT || slept >= kThreadEndTimeoutMs) return false;
+        sys.Sleep(kThreadPollMs);
+    }
+}
+
+}  // namespace
+
 void StopNotifyThread(HANDLE thread) {
     // The woken (or, in synchronous mode, never blocked) thread ends by
     // itself. Terminating one that is still running can leave a system lock
     // it holds taken for ever, so that is done only to a thread stuck past
-    // the wait, before the port's event and device are released under it.
-    if (sys.WaitForSingleObject(thread, kThreadEndTimeoutMs) == WAIT_OBJECT_0) return;
-    DWORD exitCode = 0;
-    if (!sys.GetExitCodeThread(thread, &exitCode) || exitCode != STILL_ACTIVE) return;
+    // the bound, before the port's event and device are released under it.
+    if (AwaitThreadEnd(thread)) return;
     if (sys.TerminateThread(thread, 0)) {
         sys.WaitForSingleObject(thread, kThreadEndTimeoutMs);  // termination completes later
     } else if (messageBoxes) {

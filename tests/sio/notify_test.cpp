@@ -189,6 +189,33 @@ TEST_F(Notify, CloseWakesTheWaitingThreadAndReleasesEverything) {
     EXPECT_EQ(ReleasedHandles::Misuses(), 0);
 }
 
+// A failed wait for the woken thread is no sign that it is stuck: a thread
+// ended then could be holding a lock that the rest of the process needs.
+TEST_F(Notify, CloseWhoseWaitForTheThreadFailsStillLetsItEndByItself) {
+    static int terminations;
+    terminations = 0;
+    StartWaitingThread(WM_APP + 7, EV_RXCHAR);
+    sys.WaitForSingleObject = [](HANDLE handle, DWORD timeout) WINAPI -> DWORD {
+        if (handle != ThreadLog::thread) return ::WaitForSingleObject(handle, timeout);
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    };
+    sys.TerminateThread = [](HANDLE thread, DWORD code) WINAPI -> BOOL {
+        ++terminations;
+        return ::TerminateThread(thread, code);
+    };
+    // Woken, the thread takes a while to end, so the close finds it running.
+    sys.PostMessageA = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) WINAPI -> BOOL {
+        ::Sleep(100);
+        return ::PostMessageA(window, message, wParam, lParam);
+    };
+    EXPECT_NE(SioClosePort(kPort), 0);
+    ExpectOnePost(WM_APP + 7);
+    EXPECT_EQ(terminations, 0);
+    EXPECT_EQ(threadsEnded, 1);
+    EXPECT_EQ(FaultLayer::LiveHandles(), peerHandles_);
+}
+
 TEST(NotifySync, PostsAlmostAtOnceAndClosesCleanly) {
     SysOverride guard;
     VirtualSerialDriver driver;
@@ -377,7 +404,8 @@ TEST(NotifySync, CloseLetsARunningThreadEndInsteadOfTerminatingIt) {
 struct StuckThread {
     const char* name;
     int oldSystem;   // old-Windows mode at the close
-    bool refuseEnd;  // TerminateThread fails
+    bool refuseEnd;       // TerminateThread fails
+    bool failThreadWait;  // the close's wait for the thread fails
 };
 
 void PrintTo(const StuckThread& row, std::ostream* out) { *out << row.name; }
@@ -389,17 +417,23 @@ protected:
     static inline int terminations = 0;
     static inline HANDLE terminated = nullptr;
     static inline bool refuse = false;
+    static inline bool failThreadWait = false;
 
     void WedgeTheEventWait() {
         wedge = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         wedged = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         refuse = GetParam().refuseEnd;
+        failThreadWait = GetParam().failThreadWait;
         terminations = 0;
         terminated = nullptr;
         sys.WaitForSingleObject = [](HANDLE handle, DWORD timeout) WINAPI -> DWORD {
             if (handle == ioTable[kPort].eventOv.hEvent) {  // deaf to the wake
                 ::SetEvent(wedged);
                 handle = wedge;
+            }
+            if (failThreadWait && handle == ThreadLog::thread) {
+                SetLastError(ERROR_INVALID_HANDLE);
+                return WAIT_FAILED;
             }
             return ::WaitForSingleObject(handle, timeout);
         };
@@ -453,9 +487,10 @@ TEST_P(NotifyStuckThread, CloseEndsItBeforeReleasingThePort) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, NotifyStuckThread,
-                         ::testing::Values(StuckThread{"OldWindowsTerminatedAfterTheBound", 1, false},
-                                           StuckThread{"OldWindowsTerminateRefused", 1, true},
-                                           StuckThread{"TerminatedAfterTheBound", 0, false}),
+                         ::testing::Values(StuckThread{"OldWindowsTerminatedAfterTheBound", 1, false, false},
+                                           StuckThread{"OldWindowsTerminateRefused", 1, true, false},
+                                           StuckThread{"TerminatedAfterTheBound", 0, false, false},
+                                           StuckThread{"WaitFailsTerminatedAfterTheBound", 0, false, true}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 // Long runs: every thread ends, every handle is released once, and nothing
