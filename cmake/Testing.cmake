@@ -33,14 +33,8 @@ function(sio_add_test source)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock
                         project_warnings)
   set(common DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
-  # The fault walks run alone: beside other tests the notification walk's
-  # process has been seen not to end under Wine after it passed.
-  set(alone "")
-  if(name MATCHES "_walk_test$")
-    set(alone RUN_SERIAL TRUE)
-  endif()
   gtest_discover_tests(${name} ${common} TEST_FILTER "-Line*:Gui*"
-    PROPERTIES LABELS unit TIMEOUT 60 ${alone})
+    PROPERTIES LABELS unit TIMEOUT 60)
   gtest_discover_tests(${name} ${common} TEST_FILTER "Line*"
     PROPERTIES LABELS line RESOURCE_LOCK virtual_lines TIMEOUT 120)
   gtest_discover_tests(${name} ${common} TEST_FILTER "Gui*"
