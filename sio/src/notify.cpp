@@ -31,8 +31,7 @@ bool ReferenceOwnModule(HMODULE& module) {
 }
 #else
 // Linked into the program itself, the library cannot be unloaded: no
-// reference is taken, and the thread ends plainly, which also keeps it off
-// the loader lock at process exit.
+// reference is taken, and the thread ends plainly.
 bool ReferenceOwnModule(HMODULE& module) {
     module = nullptr;
     return true;
