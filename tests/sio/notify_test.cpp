@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "box_log.h"
 #include "fault_layer.h"
 #include "message_window.h"
 #include "notify.h"
@@ -71,26 +72,6 @@ struct ThreadLog {
     static void Release() {
         if (watch) ::CloseHandle(watch);
         watch = nullptr;
-    }
-};
-
-// The library's message boxes, caught instead of shown.
-struct BoxLog {
-    static inline int shown = 0;
-    static inline std::string text, caption;
-    static inline UINT style = 0;
-    static void Install() {
-        shown = 0;
-        text.clear();
-        caption.clear();
-        style = 0;
-        sys.MessageBoxA = [](HWND, LPCSTR boxText, LPCSTR boxCaption, UINT boxStyle) WINAPI -> int {
-            ++shown;
-            text = boxText;
-            caption = boxCaption;
-            style = boxStyle;
-            return IDOK;
-        };
     }
 };
 
@@ -403,7 +384,7 @@ TEST(NotifySync, CloseLetsARunningThreadEndInsteadOfTerminatingIt) {
 // port's event and device while it still runs.
 struct StuckThread {
     const char* name;
-    int oldSystem;   // old-Windows mode at the close
+    int oldSystem;        // old-Windows mode at the close
     bool refuseEnd;       // TerminateThread fails
     bool failThreadWait;  // the close's wait for the thread fails
 };

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "box_log.h"
 #include "fake_system_text.h"
 #include "sio.h"
 #include "sio_state.h"
@@ -16,26 +17,6 @@
 using namespace sio;
 
 namespace {
-
-struct Box {
-    static inline int shown = 0;
-    static inline std::string text, caption;
-    static inline UINT style = 0;
-    static void Install() {
-        shown = 0;
-        text.clear();
-        caption.clear();
-        style = 0;
-        sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) WINAPI -> int {
-            EXPECT_EQ(owner, nullptr);
-            ++shown;
-            text = t;
-            caption = c;
-            style = s;
-            return IDOK;
-        };
-    }
-};
 
 TEST(Options, ResetAndNoWaitReturnTheirLetters) {
     EXPECT_EQ(SioOption('R'), 82);
@@ -48,13 +29,14 @@ TEST(Options, ResetAndNoWaitReturnTheirLetters) {
 
 TEST(Options, MessageBoxToggleAnnouncesOnlyItsReturn) {
     SysOverride guard;
-    Box::Install();
+    BoxLog::Install();
     EXPECT_EQ(SioOption('m'), 0);
-    EXPECT_EQ(Box::shown, 0);
+    EXPECT_EQ(BoxLog::shown, 0);
     EXPECT_EQ(SioOption('m'), 1);
-    EXPECT_EQ(Box::shown, 1);
-    EXPECT_EQ(Box::text, "MsgBox enabled");
-    EXPECT_EQ(Box::caption, "Info");
+    EXPECT_EQ(BoxLog::shown, 1);
+    EXPECT_EQ(BoxLog::text, "MsgBox enabled");
+    EXPECT_EQ(BoxLog::caption, "Info");
+    EXPECT_EQ(BoxLog::owner, nullptr);
 }
 
 TEST(Options, UnknownLettersChangeNothing) {
@@ -143,7 +125,7 @@ TEST(QueryInfo, CountersAreReportedByTheirOwnLetters) {
 class WinError : public ::testing::Test {
 protected:
     void SetUp() override {
-        Box::Install();
+        BoxLog::Install();
         lastWinError = ERROR_FILE_NOT_FOUND;
         memset(buffer, 'g', sizeof buffer);
     }
@@ -164,7 +146,7 @@ TEST_F(WinError, FileTextBecomesThePortText) {
     EXPECT_EQ(FakeSystemText::language, 0x0800u);
     EXPECT_TRUE(FakeSystemText::flags & FORMAT_MESSAGE_FROM_SYSTEM);
     EXPECT_TRUE(FakeSystemText::flags & FORMAT_MESSAGE_IGNORE_INSERTS);  // no argument list is given
-    EXPECT_EQ(Box::shown, 0);
+    EXPECT_EQ(BoxLog::shown, 0);
 }
 
 TEST_F(WinError, SizeZeroShowsTheBoxAndTouchesNoCallerBuffer) {
@@ -172,17 +154,18 @@ TEST_F(WinError, SizeZeroShowsTheBoxAndTouchesNoCallerBuffer) {
     messageBoxes = 0;  // this box does not depend on the switch
     lastWinError = ERROR_ACCESS_DENIED;
     EXPECT_EQ(SioWinError(buffer, 0), 5);
-    EXPECT_EQ(Box::shown, 1);
-    EXPECT_EQ(Box::caption, "SioWinError");
-    EXPECT_EQ(Box::style, 0x2030u);
-    EXPECT_EQ(Box::text, "Access is denied.\r\n");
+    EXPECT_EQ(BoxLog::shown, 1);
+    EXPECT_EQ(BoxLog::caption, "SioWinError");
+    EXPECT_EQ(BoxLog::owner, nullptr);
+    EXPECT_EQ(BoxLog::style, 0x2030u);
+    EXPECT_EQ(BoxLog::text, "Access is denied.\r\n");
     EXPECT_TRUE(BufferUntouchedFrom(0));
 }
 
 TEST_F(WinError, NegativeSizeShowsAndFillsNothing) {
     FakeSystemText::Install("Access is denied.\r\n");
     EXPECT_EQ(SioWinError(buffer, -1), 2);
-    EXPECT_EQ(Box::shown, 0);
+    EXPECT_EQ(BoxLog::shown, 0);
     EXPECT_TRUE(BufferUntouchedFrom(0));
 }
 

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "box_log.h"
 #include "forbid_call.h"
 #include "sio.h"
 #include "sio_state.h"
@@ -142,28 +143,18 @@ TEST(PortTable, CloseCountedCountsOnlyFailures) {
 
 TEST(PortTable, MessageBoxesAreTaskModalWarningsCaptionedInfo) {
     SysOverride guard;
-    static std::string text, caption;
-    static UINT style;
-    static int shown;
-    shown = 0;
-    sys.MessageBoxA = [](HWND owner, LPCSTR t, LPCSTR c, UINT s) WINAPI -> int {
-        EXPECT_EQ(owner, nullptr);
-        text = t;
-        caption = c;
-        style = s;
-        ++shown;
-        return IDOK;
-    };
+    BoxLog::Install();
     EXPECT_EQ(LibMessageBox("hello"), IDOK);
-    EXPECT_EQ(text, "hello");
-    EXPECT_EQ(caption, "Info");
-    EXPECT_EQ(style, static_cast<UINT>(MB_TASKMODAL | MB_ICONWARNING));
+    EXPECT_EQ(BoxLog::text, "hello");
+    EXPECT_EQ(BoxLog::caption, "Info");
+    EXPECT_EQ(BoxLog::style, static_cast<UINT>(MB_TASKMODAL | MB_ICONWARNING));
+    EXPECT_EQ(BoxLog::owner, nullptr);
 
     LibErrorBox("bad thing", -3);
-    EXPECT_EQ(text, "Error -3 : bad thing");
+    EXPECT_EQ(BoxLog::text, "Error -3 : bad thing");
     messageBoxes = 0;
     LibErrorBox("hidden", 1);
-    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(BoxLog::shown, 2);
 }
 
 TEST(PortTable, ErrorBoxTextIsBoundedTo128Bytes) {
