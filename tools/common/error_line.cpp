@@ -13,4 +13,8 @@ std::string ErrorLine(int code) {
     return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
 
+std::string WriteResultLine(int result) {
+    return result < 0 ? ErrorLine(result) : std::to_string(result) + " bytes written";
+}
+
 }  // namespace tools

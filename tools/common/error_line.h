@@ -7,5 +7,8 @@
 namespace tools {
 
 std::string ErrorLine(int code);
+// Why a write did not send all it was given: the error line of a negative
+// result, else the count it did write.
+std::string WriteResultLine(int result);
 
 }  // namespace tools

@@ -20,12 +20,6 @@ namespace {
 
 constexpr DWORD kCollectPollMs = 10;
 
-void PrintError(const std::string& text) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "vantoro-home: %s\n", text.c_str());
-    std::fflush(stderr);
-}
-
 // The sequence's lines go to stdout as the text screen would show them.
 void PrintLine(const char* text) {
     std::fputs(text, stdout);
@@ -49,8 +43,7 @@ void ReportUnsentFrame() {
     for (int i = 0; i < writesMade; ++i) {
         int result = writeResults[i];
         if (result == kFrameSize) continue;
-        PrintError("frame " + std::to_string(i + 1) + " was not sent: " +
-                   (result < 0 ? tools::ErrorLine(result) : std::to_string(result) + " bytes written"));
+        PrintError("frame " + std::to_string(i + 1) + " was not sent: " + tools::WriteResultLine(result));
         return;
     }
 }
@@ -73,6 +66,12 @@ std::vector<uint8_t> CollectReplies(int port, long waitMs) {
 }
 
 }  // namespace
+
+void PrintError(const std::string& text) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "vantoro-home: %s\n", text.c_str());
+    std::fflush(stderr);
+}
 
 int ListPorts() {
     std::vector<tools::SystemPort> ports = tools::ListSystemPorts();

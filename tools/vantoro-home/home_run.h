@@ -2,6 +2,8 @@
 // tool's own home sequence with its lines on stdout, then the replies.
 #pragma once
 
+#include <string>
+
 #include "home_options.h"
 
 namespace home {
@@ -9,5 +11,7 @@ namespace home {
 // Returns the process exit code.
 int RunHome(const Options& options);
 int ListPorts();
+// One "vantoro-home: ..." line on stderr, after all that stdout holds so far.
+void PrintError(const std::string& text);
 
 }  // namespace home

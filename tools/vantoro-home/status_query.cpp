@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "error_line.h"
+#include "home_run.h"
 #include "home_sequence.h"
 #include "line_setup.h"
 #include "port_name.h"
@@ -48,8 +49,7 @@ bool AskOne(int port, const ControllerLink& link, unsigned timeoutMs, const Home
         {tmcl::kModuleAddress, tmcl::kGetGlobalParameter, parameter.type, parameter.bank, 0, 0}, request);
     int written = link.write(port, reinterpret_cast<const char*>(request), tmcl::kFrameSize);
     if (written != tmcl::kFrameSize) {
-        failure = "the request for " + Which(parameter) + " was not sent: " +
-                  (written < 0 ? tools::ErrorLine(written) : std::to_string(written) + " bytes written");
+        failure = "the request for " + Which(parameter) + " was not sent: " + tools::WriteResultLine(written);
         return false;
     }
     uint8_t reply[tmcl::kFrameSize];
@@ -133,7 +133,7 @@ std::string StatusReport(int port, const int32_t values[kHomeParameterCount]) {
 int RunStatus(const Options& options) {
     std::string failure = tools::GoOnline(options.port);
     if (!failure.empty()) {
-        std::fprintf(stderr, "vantoro-home: %s\n", failure.c_str());
+        PrintError(failure);
         return kExitPortError;
     }
     int32_t values[kHomeParameterCount] = {};
@@ -141,7 +141,7 @@ int RunStatus(const Options& options) {
                                kStatusReplyTimeoutMs, values, failure);
     SioClosePort(options.port);
     if (!read) {
-        std::fprintf(stderr, "vantoro-home: %s\n", failure.c_str());
+        PrintError(failure);
         return kExitNoStatus;
     }
     std::fputs(StatusReport(options.port, values).c_str(), stdout);
