@@ -1,6 +1,6 @@
 // Judging the replies in sending order: the first faulty reply among the
-// six is named, since it tells the operator which command to look at; only
-// then do missing replies and stray bytes count.
+// six is named, since it tells the operator which command to look at; then
+// missing replies (a cut-off reply counts as missing), then stray bytes.
 #include "home_verdict.h"
 
 #include <vector>
@@ -44,10 +44,10 @@ Verdict JudgeReplies(const uint8_t* data, int count, const HomeSequence& sent) {
     if (verdict.kind != VerdictKind::kConfirmed) return verdict;
     if (count == 0)
         verdict.kind = VerdictKind::kNoReply;
-    else if (otherBytes || verdict.replies > kFramesPerSequence)
-        verdict.kind = VerdictKind::kOtherBytes;
     else if (verdict.replies < kFramesPerSequence)
         verdict.kind = VerdictKind::kTooFew;
+    else if (otherBytes || verdict.replies > kFramesPerSequence)
+        verdict.kind = VerdictKind::kOtherBytes;
     return verdict;
 }
 
