@@ -12,7 +12,6 @@
 #include "home_sequence.h"
 #include "home_verdict.h"
 #include "line_setup.h"
-#include "port_name.h"
 #include "reply_report.h"
 #include "sio.h"
 
@@ -78,14 +77,6 @@ void PrintError(const std::string& text) {
     std::fflush(stdout);
     std::fprintf(stderr, "vantoro-home: %s\n", text.c_str());
     std::fflush(stderr);
-}
-
-int ListPorts() {
-    std::vector<tools::SystemPort> ports = tools::ListSystemPorts();
-    if (ports.empty()) std::printf("no COM ports found\n");
-    for (const tools::SystemPort& port : ports)
-        std::printf("%-7s %s\n", tools::PortName(port.index).c_str(), port.device.c_str());
-    return kExitOk;
 }
 
 int RunHome(const Options& options) {
