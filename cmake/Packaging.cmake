@@ -59,6 +59,13 @@ if(SIO_BUILD_DOCS)
 else()
   set(CPACK_NSIS_MENU_LINKS "doc/user-guide.md" "Vantoro user guide")
 endif()
+# A console in the install folder, where vantoro-home runs: operators who
+# never open one otherwise get there from the Start menu. It shows the
+# program's help first.
+set(CPACK_NSIS_CREATE_ICONS_EXTRA "  SetOutPath \"$INSTDIR\\bin\"
+  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Vantoro console.lnk\" \"$SYSDIR\\cmd.exe\" \"/K vantoro-home.exe --help\"
+  SetOutPath \"$INSTDIR\"")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete \"$SMPROGRAMS\\$MUI_TEMP\\Vantoro console.lnk\"")
 # The product has no licence text of its own: no licence page rather than
 # CMake's placeholder.
 set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)

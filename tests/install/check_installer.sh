@@ -48,7 +48,8 @@ diff "$artifacts/zip.txt" "$artifacts/installed.txt" >>"$log" ||
 [ -f "$dir/Uninstall.exe" ] || fail "no uninstaller"
 echo "installed $(wc -l <"$artifacts/installed.txt") files, as in the zip" | tee -a "$log"
 
-# Start-menu entries for the tool and the guide, pointing at the installed files.
+# Start-menu entries for the tool, the guide and a console in the install
+# folder, pointing at the installed files.
 folder=$(start_menu_folders)
 [ -n "$folder" ] || fail "no Start-menu folder \"Vantoro configuration tool $version\""
 # A shortcut holds its target as text, in one or two byte characters.
@@ -57,6 +58,9 @@ link_targets "$folder/Vantoro configuration tool.lnk" | grep -qi 'Vantoro/bin/va
   fail "no Start-menu entry for the tool"
 link_targets "$folder/Vantoro user guide.lnk" | grep -qi 'Vantoro/doc/guide/index.html' ||
   fail "no Start-menu entry for the guide"
+console=$(link_targets "$folder/Vantoro console.lnk" 2>/dev/null || true)
+grep -qi 'cmd.exe' <<<"$console" && grep -qi 'Vantoro/bin' <<<"$console" ||
+  fail "no Start-menu entry for a console in the install folder"
 registered || fail "the uninstaller is not registered"
 
 help=$(env_run "$dir/bin/vantoro-home.exe" --help 2>&1) || fail "the installed vantoro-home --help failed"
