@@ -67,8 +67,11 @@ namespace {
 
 constexpr int kPollReadSize = kTextBufferSize - 1;
 
-// Shows what is still queued and writes the verdict still due on it.
+// A verdict still due is written on what is queued now, before the next
+// command's lines. Without one the queue is left alone: bytes that came
+// since the last poll show after the next done line, as they always did.
 void SettleVerdict() {
+    if (!VerdictWatch::Pending()) return;
     PollPort();
     VerdictWatch::Conclude();
 }
@@ -82,9 +85,11 @@ void RunHomeOption(int option) {
 }
 
 // Off line the port is not open, and the read-back says so with the text the
-// home commands show off line.
+// home commands show off line. Bytes still queued are shown first, so that
+// they are not taken for an answer.
 void ReadHomeSetting() {
     SettleVerdict();
+    PollPort();
     if (!app.online) {
         TextScreen::WriteLine(ErrorText(IE_NOPEN));
         return;

@@ -24,13 +24,14 @@ void EnablePortAndBaudItems(UINT state) {
         EnableMenuItem(app.menu, static_cast<UINT>(id), MF_BYCOMMAND | state);
 }
 
-constexpr int kFixedPortItems = 12;  // COM1..COM12
+constexpr int kFixedPortItems = 12;   // COM1..COM12
 constexpr int kPortMenuPosition = 1;  // Line, Port, Baud, ...
 
 void AppendPortItem(HMENU portMenu, int port) {
     char name[8];
     snprintf(name, sizeof name, "COM%d", port + 1);
-    UINT state = (port == app.selectedPort ? MF_CHECKED : MF_UNCHECKED) | (app.online ? MF_GRAYED : MF_ENABLED);
+    UINT state =
+        (port == app.selectedPort ? MF_CHECKED : MF_UNCHECKED) | (app.online ? MF_GRAYED : MF_ENABLED);
     AppendMenuA(portMenu, MF_STRING | state, static_cast<UINT_PTR>(PortCommandId(port)), name);
 }
 

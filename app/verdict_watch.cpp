@@ -51,4 +51,6 @@ void Conclude() {
     TextScreen::WriteLine(line.c_str());
 }
 
+bool Pending() { return watched != nullptr; }
+
 }  // namespace VerdictWatch

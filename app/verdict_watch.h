@@ -15,5 +15,6 @@ void Received(const char* data, int count, unsigned long nowMs);
 void Tick(unsigned long nowMs);
 // Writes the verdict on what came so far, if one is still due.
 void Conclude();
+bool Pending();
 
 }  // namespace VerdictWatch

@@ -670,8 +670,9 @@ TEST_F(GuiDriverWindow, VerdictSaysNoReplyWhenNothingAnswers) {
     CreateMainWindow();
     GoOnLineOnCom3();
     Command(IDM_HOME_OPTION2);
-    EXPECT_TRUE(PumpUntil([] { return RowReads("Result: no reply from the controller; the setting is not confirmed."); },
-                          3000));
+    EXPECT_TRUE(PumpUntil(
+        [] { return RowReads("Result: no reply from the controller; the setting is not confirmed."); },
+        3000));
     Command(IDM_READ_HOME);
     EXPECT_TRUE(ScreenShows("Cannot read the home setting: no answer from the controller on COM3"));
 }
@@ -683,7 +684,8 @@ TEST_F(GuiDriverWindow, VerdictNamesTheRefusedCommandAndItsStatus) {
     ControllerThread controller(kControllerPort, 4, tmcl::kStatusEepromLocked);
     Command(IDM_HOME_OPTION1);
     EXPECT_TRUE(PumpUntil(
-        [] { return RowReads("Result: command 4 (store global parameter) refused: EEPROM locked (5)"); }, 3000));
+        [] { return RowReads("Result: command 4 (store global parameter) refused: EEPROM locked (5)"); },
+        3000));
 }
 
 TEST_F(GuiMainWindow, ReadBackOffLineShowsTheHomeCommandsOffLineText) {

@@ -28,7 +28,7 @@ struct MapEntry {
     DWORD type;
     const char* data;
 };
-const MapEntry kEntries[] = {{REG_SZ, "COM20"}, {REG_SZ, "LPT1"}, {REG_SZ, "COM0"}, {REG_SZ, "COM257"},
+const MapEntry kEntries[] = {{REG_SZ, "COM20"},   {REG_SZ, "LPT1"}, {REG_SZ, "COM0"},  {REG_SZ, "COM257"},
                              {REG_DWORD, "COM5"}, {REG_SZ, "com7"}, {REG_SZ, "COM20"}, {REG_SZ, "COM"}};
 
 TEST(PortMap, KeepsCom1ToCom256OnceAndSkipsOtherNames) {

@@ -52,4 +52,3 @@ TEST_F(FrameAssemblerTest, TickDropsOnlyAfterTheGap) {
     assembler.Tick(500, events);  // nothing left to drop
     EXPECT_EQ(events.size(), 1u);
 }
-

@@ -90,8 +90,7 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     for (int i = 0; i < kFramesPerSequence; ++i) {
         EXPECT_EQ(frames[i].hex,
                   tmcl::HexBytes(reinterpret_cast<const uint8_t*>(sequence.frames[i]), kFrameSize));
-        EXPECT_EQ(frames[i].homeFrame,
-                  HomeFrameName(reinterpret_cast<const uint8_t*>(sequence.frames[i])));
+        EXPECT_EQ(frames[i].homeFrame, HomeFrameName(reinterpret_cast<const uint8_t*>(sequence.frames[i])));
         if (i == 0) continue;
         double gap = frames[i].atMs - frames[i - 1].atMs;
         std::printf("option %d: gap before frame %d: %.1f ms\n", option, i + 1, gap);
@@ -135,7 +134,8 @@ TEST(LineHomeToolsVerdict, NoReplyAndARefusedCommand) {
     ChildProcess alone;
     ASSERT_TRUE(alone.Start(kHomeExe, "--port COM3 --option 1 --verify"));
     EXPECT_EQ(alone.Wait(kRunTimeoutMs), 4);
-    EXPECT_EQ(Lines(alone.Output()).back(), "Result: no reply from the controller; the setting is not confirmed.");
+    EXPECT_EQ(Lines(alone.Output()).back(),
+              "Result: no reply from the controller; the setting is not confirmed.");
 
     const std::string eeprom = TempFile("refuse-eeprom-");
     ChildProcess sim;
@@ -144,7 +144,8 @@ TEST(LineHomeToolsVerdict, NoReplyAndARefusedCommand) {
     ASSERT_TRUE(home.Start(kHomeExe, "--port COM3 --option 2 --verify"));
     EXPECT_EQ(home.Wait(kRunTimeoutMs), 4);
     EXPECT_EQ(sim.Wait(kRunTimeoutMs), 0) << sim.Output();
-    EXPECT_EQ(Lines(home.Output()).back(), "Result: command 2 (store global parameter) refused: EEPROM locked (5)");
+    EXPECT_EQ(Lines(home.Output()).back(),
+              "Result: command 2 (store global parameter) refused: EEPROM locked (5)");
     std::remove(eeprom.c_str());
 }
 

@@ -40,16 +40,19 @@ void InstallFakes() {
         data->DevInst = index;
         return TRUE;
     };
-    home::deviceSetup.GetDeviceRegistryPropertyA = [](HDEVINFO, PSP_DEVINFO_DATA data, DWORD property,
-                                                      PDWORD type, PBYTE buffer, DWORD size, PDWORD) WINAPI -> BOOL {
-        const char* text = property == SPDRP_FRIENDLYNAME ? DeviceOf(data).friendlyName : DeviceOf(data).hardwareId;
+    home::deviceSetup.GetDeviceRegistryPropertyA =
+        [](HDEVINFO, PSP_DEVINFO_DATA data, DWORD property, PDWORD type, PBYTE buffer, DWORD size, PDWORD)
+            WINAPI -> BOOL {
+        const char* text =
+            property == SPDRP_FRIENDLYNAME ? DeviceOf(data).friendlyName : DeviceOf(data).hardwareId;
         if (text == nullptr || static_cast<DWORD>(lstrlenA(text)) + 2 > size) return FALSE;
         *type = property == SPDRP_HARDWAREID ? REG_MULTI_SZ : REG_SZ;
         lstrcpyA(reinterpret_cast<char*>(buffer), text);
         buffer[lstrlenA(text) + 1] = 0;
         return TRUE;
     };
-    home::deviceSetup.OpenDevRegKey = [](HDEVINFO, PSP_DEVINFO_DATA data, DWORD, DWORD, DWORD, REGSAM) WINAPI {
+    home::deviceSetup.OpenDevRegKey = [](HDEVINFO, PSP_DEVINFO_DATA data, DWORD, DWORD, DWORD,
+                                         REGSAM) WINAPI {
         ++keysOpen;
         return reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x100 + data->DevInst));
     };

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "controller.h"
+#include "home_readback.h"
 #include "home_sequence.h"
 #include "param_names.h"
-#include "home_readback.h"
 #include "status_query.h"
 #include "tmcl_frame.h"
 

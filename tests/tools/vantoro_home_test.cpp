@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "home_frames.h"
 #include "home_options.h"
 #include "param_names.h"
-#include "home_frames.h"
 #include "reply_report.h"
 #include "tmcl_frame.h"
 

@@ -46,8 +46,8 @@ int PortOfDevice(HDEVINFO set, SP_DEVINFO_DATA& device) {
     DWORD size = sizeof name - 1;
     DWORD type = 0;
     // The registry calls return an error code, not a BOOL.
-    LONG result = deviceSetup.RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name),
-                                               &size);
+    LONG result =
+        deviceSetup.RegQueryValueExA(key, "PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
     deviceSetup.RegCloseKey(key);
     if (result != ERROR_SUCCESS || type != REG_SZ) return -1;
     name[size] = '\0';

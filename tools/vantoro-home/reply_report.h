@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-
 namespace home {
 
 std::vector<std::string> ReportLines(const std::vector<uint8_t>& received);

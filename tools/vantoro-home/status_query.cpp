@@ -26,8 +26,8 @@ int RunStatus(const Options& options) {
         return kExitPortError;
     }
     int32_t values[kHomeParameterCount] = {};
-    bool read = ReadHomeValues(options.port, LibraryLink(tools::ErrorLine), kReadbackReplyTimeoutMs, values,
-                               failure);
+    bool read =
+        ReadHomeValues(options.port, LibraryLink(tools::ErrorLine), kReadbackReplyTimeoutMs, values, failure);
     SioClosePort(options.port);
     if (!read) {
         PrintError(failure);
