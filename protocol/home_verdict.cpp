@@ -60,8 +60,9 @@ std::string VerdictLine(const Verdict& verdict, const HomeSequence& sent) {
             return "Result: only " + std::to_string(verdict.replies) + " of 6 replies came" + notConfirmed +
                    ".";
         case VerdictKind::kRefused:
-            return "Result: " + CommandText(verdict, sent) + " refused: " + tmcl::StatusMeaning(verdict.status) +
-                   " (" + std::to_string(verdict.status) + ")";
+            return "Result: " + CommandText(verdict, sent) +
+                   " refused: " + tmcl::StatusMeaning(verdict.status) + " (" +
+                   std::to_string(verdict.status) + ")";
         case VerdictKind::kBadChecksum:
             return "Result: the reply to " + CommandText(verdict, sent) + " has a bad checksum";
         case VerdictKind::kWrongReply:

@@ -20,9 +20,9 @@ enum class VerdictKind { kConfirmed, kNoReply, kTooFew, kRefused, kBadChecksum, 
 
 struct Verdict {
     VerdictKind kind;
-    int replies;   // replies found among the bytes
-    int command;   // 1..6: the command a faulty reply belongs to
-    int status;    // kRefused: the status the controller gave
+    int replies;  // replies found among the bytes
+    int command;  // 1..6: the command a faulty reply belongs to
+    int status;   // kRefused: the status the controller gave
 };
 
 // Judges the bytes that came back after the frames of sent were written.

@@ -59,8 +59,9 @@ link_targets "$folder/Vantoro configuration tool.lnk" | grep -qi 'Vantoro/bin/va
 link_targets "$folder/Vantoro user guide.lnk" | grep -qi 'Vantoro/doc/guide/index.html' ||
   fail "no Start-menu entry for the guide"
 console=$(link_targets "$folder/Vantoro console.lnk" 2>/dev/null || true)
-grep -qi 'cmd.exe' <<<"$console" && grep -qi 'Vantoro/bin' <<<"$console" ||
+if ! grep -qi 'cmd.exe' <<<"$console" || ! grep -qi 'Vantoro/bin' <<<"$console"; then
   fail "no Start-menu entry for a console in the install folder"
+fi
 registered || fail "the uninstaller is not registered"
 
 help=$(env_run "$dir/bin/vantoro-home.exe" --help 2>&1) || fail "the installed vantoro-home --help failed"

@@ -59,8 +59,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "Result: no reply from the controller; the setting is not confirmed."},
         VerdictCase{"FourReplies", [](std::vector<uint8_t>& b) { b.resize(4 * kFrameSize + 3); },
                     "Result: only 4 of 6 replies came; the setting is not confirmed."},
-        VerdictCase{"FiveReplies", [](std::vector<uint8_t>& b) { b.resize(5 * kFrameSize); },
-                    "Result: only 5 of 6 replies came; the setting is not confirmed."},
         VerdictCase{"StoreRefused",
                     [](std::vector<uint8_t>& b) { SetStatus(b, 1, tmcl::kStatusEepromLocked); },
                     "Result: command 2 (store global parameter) refused: EEPROM locked (5)"},

@@ -41,7 +41,7 @@ int HexAfter(const std::string& hardwareId, const char* tag) {
 int PortOfDevice(HDEVINFO set, SP_DEVINFO_DATA& device) {
     // SetupDiOpenDevRegKey reports failure with INVALID_HANDLE_VALUE, not null.
     HKEY key = deviceSetup.OpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
-    if (key == INVALID_HANDLE_VALUE || key == nullptr) return -1;
+    if (key == INVALID_HANDLE_VALUE) return -1;
     char name[16] = "";
     DWORD size = sizeof name - 1;
     DWORD type = 0;
