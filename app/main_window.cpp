@@ -15,6 +15,7 @@ namespace MainWindow {
 namespace {
 
 constexpr UINT kPollPeriodMs = 100;
+constexpr int kCom13Command = IDM_PORT_BASE + (IDM_COM12 - IDM_COM1 + 1);  // the first port the map adds
 
 LRESULT OnCreate(HWND window) {
     app.mainWindow = window;
@@ -58,7 +59,7 @@ bool OnCommand(int id) {
         SelectPort(id - IDM_COM1);
         return true;
     }
-    if (id >= IDM_PORT_BASE + IDM_COM12 - IDM_COM1 + 1 && id <= IDM_PORT_LAST) {
+    if (id >= kCom13Command && id <= IDM_PORT_LAST) {
         SelectPort(id - IDM_PORT_BASE);
         return true;
     }
