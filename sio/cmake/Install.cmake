@@ -21,7 +21,8 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/sioConfigVersion.cm
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sioConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/sioConfigVersion.cmake
   DESTINATION ${cmake_dir} COMPONENT development)
 
-# pkg-config: sio.pc for the static library, sio-shared.pc for sio.dll; both
+# pkg-config: sio.pc for the static library, sio-shared.pc for sio.dll (both
+# name their library file, so that -static cannot swap one for the other); both
 # find the prefix from where they lie, so an unpacked zip works wherever it is.
 foreach(pc sio sio-shared)
   configure_file(${pc}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc @ONLY)
