@@ -16,8 +16,9 @@ elseif(NOT DOXYGEN_PROGRAM)
                       "with -DSIO_BUILD_DOCS=OFF")
 endif()
 
-# Configures one document: name, title, version, input files, main page.
-function(sio_add_document name title version inputs mainpage depends)
+# Configures one document: name, title, version, input files, main page,
+# the files it is made from, and the install component it goes to.
+function(sio_add_document name title version inputs mainpage depends component)
   set(DOC_TITLE "${title}")
   set(DOC_VERSION "${version}")
   set(DOC_OUTPUT "${PROJECT_BINARY_DIR}/doc/${name}")
@@ -30,7 +31,7 @@ function(sio_add_document name title version inputs mainpage depends)
     DEPENDS ${depends} ${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in
     COMMENT "doxygen: ${title}" VERBATIM)
   add_custom_target(doc_${name} ALL DEPENDS ${DOC_OUTPUT}/index.html)
-  install(DIRECTORY ${DOC_OUTPUT}/ DESTINATION doc/${name} COMPONENT documentation)
+  install(DIRECTORY ${DOC_OUTPUT}/ DESTINATION doc/${name} COMPONENT ${component})
   # The same check as a test, so that a run of the tests alone reports an
   # undocumented call too; it writes beside the build's copy, not over it.
   if(SIO_BUILD_TESTS)
@@ -41,13 +42,15 @@ function(sio_add_document name title version inputs mainpage depends)
   endif()
 endfunction()
 
+file(GLOB example_sources ${PROJECT_SOURCE_DIR}/examples/*.c)
 sio_add_document(sio-reference "sio serial library reference" ${SIO_PACKAGE_VERSION}
   "${PROJECT_SOURCE_DIR}/sio/include/sio.h ${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md"
   ${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md
-  "${PROJECT_SOURCE_DIR}/sio/include/sio.h;${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md")
+  "${PROJECT_SOURCE_DIR}/sio/include/sio.h;${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md;${example_sources}"
+  documentation)
 if(NOT SIO_LIBRARY_ONLY)
   sio_add_document(guide "Vantoro configuration tool" ${PROJECT_VERSION} "${PROJECT_SOURCE_DIR}/docs/user-guide.md"
-    "${PROJECT_SOURCE_DIR}/docs/user-guide.md" ${PROJECT_SOURCE_DIR}/docs/user-guide.md)
+    "${PROJECT_SOURCE_DIR}/docs/user-guide.md" ${PROJECT_SOURCE_DIR}/docs/user-guide.md tool)
 endif()
 
 # Every table of sio.h reaches the reference whole: no row of the header is
