@@ -25,16 +25,16 @@ endif()
 
 # The DLL's version resource, where a resource compiler is there (the library
 # builds without one, and then sio.dll has no version block).
-if(NOT CMAKE_RC_COMPILER_LOADED)
-  include(CheckLanguage)
-  check_language(RC)
-  if(CMAKE_RC_COMPILER)
-    enable_language(RC)
-  else()
-    message(STATUS "no resource compiler: sio.dll is built without its version resource")
-  endif()
+# With MinGW, CMake enables RC by itself, with the name of the toolchain's
+# windres whether or not that program is there; so the program is looked for.
+if(CMAKE_RC_COMPILER)
+  find_program(rc_program NAMES ${CMAKE_RC_COMPILER} NO_CACHE)
 endif()
-if(CMAKE_RC_COMPILER_LOADED)
+if(NOT rc_program)
+  message(STATUS "no resource compiler: sio.dll is built without its version resource")
+endif()
+if(rc_program)
+  enable_language(RC)
   configure_file(sio_version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/sio_version.rc @ONLY)
   target_sources(sio_shared PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/sio_version.rc)
 endif()

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Installs the library's runtime and development components into a scratch
-# prefix and builds programs against it the ways a user would: with
+# Builds the library alone (SIO_LIBRARY_ONLY) from the sources into BUILD_DIR,
+# installs its runtime and development components into a scratch prefix and
+# builds programs against it the ways a user would: with
 # find_package(sio) on sio::sio and on sio::sio_shared, with pkg-config on
 # sio and on sio-shared, and the installed examples with their own
 # CMakeLists.txt. The four consumers run under Wine in the test environment.
 #   check_install.sh BUILD_DIR SOURCE_DIR TOOLCHAIN TESTENV TESTENV_ROOT
 set -euo pipefail
 build=$1 source=$2 toolchain=$3 testenv=$4 root=$5
-work=$(cd "$build" && pwd)/install-check
+rm -rf "$build" && mkdir -p "$build"
+build=$(cd "$build" && pwd)
+cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DSIO_LIBRARY_ONLY=ON -DSIO_BUILD_DOCS=OFF \
+  >"$build/configure.log" || { cat "$build/configure.log"; exit 1; }
+cmake --build "$build" -j2 >"$build/build.log" || { cat "$build/build.log"; exit 1; }
+work=$build/install-check
 prefix=$work/prefix
-rm -rf "$work"
 for component in runtime development; do
   cmake --install "$build" --prefix "$prefix" --component $component >/dev/null
 done
