@@ -27,6 +27,7 @@ if(SIO_LIBRARY_ONLY OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
   # One zip of exactly these components: the tool's files stay out.
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_COMPONENTS_ALL runtime development documentation)
   include(CPack)
   return()

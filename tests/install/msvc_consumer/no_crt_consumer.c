@@ -9,7 +9,7 @@ int SIO_CALL Start(void) {
     char text[128];
     text[0] = 0;
     if (SioQueryInfo('?') != 999) return 10;
-    if (SioPortControl(0, 'B', 0) != -1) return 11; /* a port never opened has no handle */
+    if (SioPortControl(0, 'B', 0) != -1) return 11;               /* a port never opened has no handle */
     if (SioOpenPort(199, 1024, 1024) != SIO_WIN_ERROR) return 12; /* COM200 is not there */
     if (SioWinError(text, (int)sizeof text) != 2) return 13;
     if (text[0] == 0) return 14; /* the system's text for error 2 */
