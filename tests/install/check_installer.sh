@@ -12,6 +12,12 @@ log=$artifacts/check_installer.log
 fail() { echo "FAIL check_installer: $*" | tee -a "$log"; exit 1; }
 env_run() { "$testenv" --root "$root" run "$@"; }
 
+# The installer is a 32-bit program: skipped (ctest's skip code) where those cannot run.
+if ! why=$("$testenv" --root "$root" can-run-32bit 2>&1); then
+  echo "SKIP check_installer: the installer is a 32-bit program and $why" | tee -a "$log"
+  exit 77
+fi
+
 cmake --build "$build" --target package >>"$log" 2>&1 || fail "the package did not build"
 installer=$build/vantoro-$version-win64.exe
 zip=$build/vantoro-$version-win64.zip
