@@ -113,6 +113,14 @@ TEST(QueryInfo, Table) {
     EXPECT_EQ(portTable[17].handle, INVALID_HANDLE_VALUE);
 }
 
+// The header's version macros are the version the library reports: 4.25 is
+// reported as 0x425, the digits of major and minor as hexadecimal digits.
+TEST(QueryInfo, VersionMatchesTheHeaderMacros) {
+    const int major = SIO_VERSION_MAJOR, minor = SIO_VERSION_MINOR;
+    const int asReported = (major / 10) << 12 | (major % 10) << 8 | (minor / 10) << 4 | (minor % 10);
+    EXPECT_EQ(SioQueryInfo('V'), asReported);
+}
+
 TEST(QueryInfo, CountersAreReportedByTheirOwnLetters) {
     threadsStarted = 3;
     threadsEnded = 2;
