@@ -324,11 +324,11 @@ struct ModuleLog {
     static inline HMODULE taken = nullptr;
 };
 
-// Linked into the program, the library takes no module reference and the
-// thread ends plainly after its post; the DLL build takes one and gives it
-// back in FreeLibraryAndExitThread.
-TEST_F(Notify, StaticallyLinkedThreadTakesNoModuleReference) {
+// The DLL build's thread takes a reference on the library's module before it
+// starts and gives it back in FreeLibraryAndExitThread, after its post.
+TEST_F(Notify, ThreadHoldingTheModuleGivesItBackOnlyAfterItsPost) {
     ModuleLog::trace.clear();
+    holdModuleForThread = 1;
     sys.GetModuleHandleExA = [](DWORD flags, LPCSTR address, HMODULE* module) WINAPI -> BOOL {
         BOOL ok = ::GetModuleHandleExA(flags, address, module);
         ModuleLog::taken = *module;
@@ -349,7 +349,8 @@ TEST_F(Notify, StaticallyLinkedThreadTakesNoModuleReference) {
     StartWaitingThread(WM_APP + 15, EV_RXCHAR);
     ASSERT_EQ(SioPutByte(kPeer, 'x'), 1);
     ExpectOnePost(WM_APP + 15);
-    EXPECT_EQ(ModuleLog::trace, "post ");
+    ASSERT_TRUE(ThreadLog::Ended(kLong));
+    EXPECT_EQ(ModuleLog::trace, "take post release-and-end");
 }
 
 // In old-Windows (synchronous) mode a close that finds the thread still

@@ -46,6 +46,7 @@ void RunScenario(const Scenario& scenario, long failAt) {
     sio::ResetForTests();
     VirtualSerialDriver driver;
     sio::sys.MessageBoxA = NoBox;  // below the layer: its failure is still walked
+    if (scenario.prepare) scenario.prepare();
     FaultLayer::Install(failAt);
     violation.clear();
     failureSeen = false;

@@ -39,6 +39,9 @@ struct Tolerated {
 struct Scenario {
     const char* name;
     void (*run)();
+    // Stand-ins put into the table below the layer before each run, whose
+    // own calls are walked as the library's.
+    void (*prepare)() = nullptr;
 };
 
 inline void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
