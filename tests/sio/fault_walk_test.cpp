@@ -241,7 +241,7 @@ void OptionsAndQueries() {
     Expect("SioOption", SioOption('R'), Are({'R'}), Are({}));
     OpenBoth();
     Expect("SioQueryInfo", SioQueryInfo('V'), Are({0x425}), Are({}));
-    Expect("SioOpenPort", SioOpenPort(9, 1024, 1024), Are({SIO_WIN_ERROR}), Are({SIO_WIN_ERROR}));
+    Expect("SioOpenPort", SioOpenPort(VirtualSerialDriver::kMissing, 1024, 1024), Are({SIO_WIN_ERROR}), Are({SIO_WIN_ERROR}));
     char text[128];
     memset(text, 'g', sizeof text);
     Expect("SioWinError", SioWinError(text, sizeof text), Are({ERROR_FILE_NOT_FOUND}), Are({}));

@@ -285,9 +285,10 @@ TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
     ASSERT_EQ(SioWriteBlock(kFar, "abc", 3), 3);
     EXPECT_EQ(SioRxCount(kEnd), 3);
     // Under hardware flow with the far end's RTS off, what this end writes
-    // stays in its transmit queue.
+    // stays in its transmit queue and the write pends.
     ASSERT_EQ(SioSetFlow(kEnd, 'H'), 1);
-    ASSERT_EQ(SioWriteBlock(kEnd, "hello", 5), 5);
+    ASSERT_EQ(SioPortControl(kEnd, 'W', 1), 1);
+    ASSERT_EQ(SioWriteBlock(kEnd, "hello", 5), 1);
     EXPECT_EQ(SioTxCount(kEnd), 5);
 
     EXPECT_EQ(SioFlushRx(kEnd), 0);
@@ -305,13 +306,23 @@ TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
     EXPECT_EQ(std::string(buffer, 2), "de");
 }
 
-TEST_F(DriverQueues, BlockLargerThanTheQueuesPendsUntilTheFarEndReads) {
+// Without flow control what the receive queue cannot hold is lost and
+// reported; under the handshake the sender waits instead.
+TEST_F(DriverQueues, BlockLargerThanTheQueueArrivesWholeOnlyUnderHandshake) {
     const std::string data = Pattern(8192);
+    EXPECT_EQ(SioWriteBlock(kEnd, data.data(), 2048), 2048);
+    EXPECT_EQ(SioLineErrors(kFar, -1), CE_RXOVER);
+    EXPECT_EQ(SioRxCount(kFar), 1024);
+    ASSERT_EQ(SioFlushRx(kFar), 0);
+
+    ASSERT_EQ(SioSetFlow(kEnd, 'H'), 1);
+    ASSERT_EQ(SioSetFlow(kFar, 'H'), 1);
     portTable[kEnd].noWait = 1;
     EXPECT_EQ(SioWriteBlock(kEnd, data.data(), static_cast<int>(data.size())), 1);
     EXPECT_EQ(SioPutByte(kEnd, 'x'), SIO_NO_DATA);
     std::string received = ReadBlocks(kFar, data.size(), 5000);
     EXPECT_TRUE(received == data) << received.size();
+    EXPECT_EQ(SioLineErrors(kFar, -1), 0);
     EXPECT_EQ(SioPutByte(kEnd, 'x'), 1);
 }
 

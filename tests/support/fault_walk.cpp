@@ -42,7 +42,23 @@ void LayThreadFailure() {
         Violate(std::string("the notification thread's ") + FaultLayer::FailedEntry() + " failure is not tolerated");
 }
 
-void RunScenario(const Scenario& scenario, long failAt) {
+// What every run must leave: no handle, and ports that work.
+void ExpectCleanSystem(const Scenario& scenario, long failAt) {
+    EXPECT_TRUE(violation.empty()) << scenario.name << " N=" << failAt << ": " << violation;
+    EXPECT_EQ(FaultLayer::LiveHandles(), 0) << scenario.name << " N=" << failAt;
+    sio::oldWindows = 0;
+    EXPECT_EQ(SioOpenPort(kEnd, 1024, 1024), 0) << scenario.name << " N=" << failAt;
+    EXPECT_EQ(SioOpenPort(kFar, 1024, 1024), 0) << scenario.name << " N=" << failAt;
+    EXPECT_EQ(SioPutByte(kEnd, 'k'), 1) << scenario.name << " N=" << failAt;
+    EXPECT_EQ(SioGetByte(kFar), 'k') << scenario.name << " N=" << failAt;
+    EXPECT_NE(SioClosePort(kEnd), 0);
+    EXPECT_NE(SioClosePort(kFar), 0);
+    EXPECT_EQ(FaultLayer::LiveHandles(), 0) << scenario.name << " N=" << failAt;
+}
+
+// Runs the scenario with the N-th call failing; true when a failure was
+// injected. calls: the system calls the scenario made.
+bool RunOnce(const Scenario& scenario, long failAt, long* calls = nullptr) {
     sio::ResetForTests();
     VirtualSerialDriver driver;
     sio::sys.MessageBoxA = NoBox;  // below the layer: its failure is still walked
@@ -56,20 +72,10 @@ void RunScenario(const Scenario& scenario, long failAt) {
     LayThreadFailure();
     if (FaultLayer::Failed() && !failureSeen)
         Violate(std::string(FaultLayer::FailedEntry()) + " failed where no checked call saw it");
-}
-
-// What every run must leave: no handle, and ports that work.
-void ExpectCleanSystem(const Scenario& scenario, long failAt) {
-    EXPECT_TRUE(violation.empty()) << scenario.name << " N=" << failAt << ": " << violation;
-    EXPECT_EQ(FaultLayer::LiveHandles(), 0) << scenario.name << " N=" << failAt;
-    sio::oldWindows = 0;
-    EXPECT_EQ(SioOpenPort(kEnd, 1024, 1024), 0) << scenario.name << " N=" << failAt;
-    EXPECT_EQ(SioOpenPort(kFar, 1024, 1024), 0) << scenario.name << " N=" << failAt;
-    EXPECT_EQ(SioPutByte(kEnd, 'k'), 1) << scenario.name << " N=" << failAt;
-    EXPECT_EQ(SioGetByte(kFar), 'k') << scenario.name << " N=" << failAt;
-    EXPECT_NE(SioClosePort(kEnd), 0);
-    EXPECT_NE(SioClosePort(kFar), 0);
-    EXPECT_EQ(FaultLayer::LiveHandles(), 0) << scenario.name << " N=" << failAt;
+    const bool injected = FaultLayer::Failed();
+    if (calls) *calls = FaultLayer::Calls();
+    ExpectCleanSystem(scenario, failAt);
+    return injected;
 }
 
 }  // namespace
@@ -116,16 +122,12 @@ void Expect(const char* call, int result, Results ok, Results failed) {
 
 long Walk(const Scenario& scenario, std::initializer_list<Tolerated> tolerated) {
     tolerance = tolerated;
-    RunScenario(scenario, 0);
-    long calls = FaultLayer::Calls();
-    ExpectCleanSystem(scenario, 0);
+    long calls = 0;
+    RunOnce(scenario, 0, &calls);
     EXPECT_GT(calls, 0);
     long injected = 0;
-    for (long n = 1; n <= calls && !::testing::Test::HasFailure(); ++n) {
-        RunScenario(scenario, n);
-        if (FaultLayer::Failed()) ++injected;  // a count-only entry at N injects nothing
-        ExpectCleanSystem(scenario, n);
-    }
+    for (long n = 1; n <= calls && !::testing::Test::HasFailure(); ++n)
+        if (RunOnce(scenario, n)) ++injected;  // a count-only entry at N injects nothing
     printf("fault walk %s: %ld system calls, %ld runs with a failure injected\n", scenario.name, calls, injected);
     return injected;
 }

@@ -55,6 +55,7 @@ struct Held {
 };
 
 struct Device {
+    int port;  // the port index (COMn is n - 1)
     HANDLE handle;
     bool open, overlapped;
     int peer;
@@ -64,6 +65,8 @@ struct Device {
     Ring rx, tx;
     DWORD errors, mask, occurred;
     bool dtr, rts, breakOn, ring;
+    bool xoffReceived;  // fOutX: the far end sent XOFF; this end holds its transmission
+    bool inputHeld;     // the receive queue crossed XoffLim: the handshake asks the far end to stop
     Request read, write, wait;
     long waitsStarted;
     bool hold;
@@ -71,7 +74,7 @@ struct Device {
     int heldCount;
 };
 
-extern Device devices[VirtualSerialDriver::kPorts];
+extern Device devices[VirtualSerialDriver::kDevices];
 extern CRITICAL_SECTION lock;
 extern bool lockReady;
 extern sio::SysTable saved;  // the table as it was before the driver: where closes go on
@@ -82,6 +85,7 @@ struct Locked {
 };
 
 Device* Find(HANDLE h);
+Device* OfPort(int port);  // null for a port the driver does not have
 Device& Peer(const Device& d);
 BOOL Fail(DWORD error);  // sets the last error and returns FALSE
 DCB StartDcb();
@@ -90,6 +94,7 @@ void Deliver(OVERLAPPED* ov, ULONG_PTR status, DWORD count, DWORD* maskOut, DWOR
 // Ends a request: reported now, or kept back while the device holds completions.
 void Complete(Device& d, Request& r, ULONG_PTR status, DWORD mask = 0);
 void Fire(Device& d, DWORD events);
+void InjectLineError(Device& d, DWORD ce);  // with EV_ERR for the line-status errors
 DWORD Inputs(const Device& d);
 void SetOutputs(Device& d, bool dtr, bool rts);
 void ApplyControlModes(Device& d);

@@ -17,7 +17,7 @@ HANDLE WINAPI DriverCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    Device& d = devices[port];
+    Device& d = *OfPort(port);
     if (d.open) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -31,7 +31,7 @@ HANDLE WINAPI DriverCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES
     d.rx.Clear();
     d.tx.Clear();
     d.errors = d.mask = d.occurred = 0;
-    d.breakOn = false;
+    d.breakOn = d.xoffReceived = d.inputHeld = false;
     ApplyControlModes(d);
     return h;
 }
@@ -58,6 +58,7 @@ BOOL WINAPI DriverReadFile(HANDLE h, LPVOID buffer, DWORD size, LPDWORD got, LPO
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
     if ((d->overlapped && !ov) || d->read.active) return Fail(ERROR_INVALID_PARAMETER);
+    if (d->dcb.fAbortOnError && d->errors) return Fail(ERROR_OPERATION_ABORTED);
     if (ov && ov->hEvent) ::ResetEvent(ov->hEvent);
     Request& r = d->read;
     r = Request{};
@@ -85,6 +86,7 @@ BOOL WINAPI DriverWriteFile(HANDLE h, LPCVOID buffer, DWORD size, LPDWORD writte
         Device* d = Find(h);
         if (!d) return Fail(ERROR_INVALID_HANDLE);
         if ((d->overlapped && !ov) || d->write.active) return Fail(ERROR_INVALID_PARAMETER);
+        if (d->dcb.fAbortOnError && d->errors) return Fail(ERROR_OPERATION_ABORTED);
         if (ov && ov->hEvent) ::ResetEvent(ov->hEvent);
         Request& w = d->write;
         w = Request{};
@@ -282,7 +284,7 @@ BOOL WINAPI DriverSetCommMask(HANDLE h, DWORD mask) {
     if (!d) return Fail(ERROR_INVALID_HANDLE);
     if (d->wait.active) Complete(*d, d->wait, kStatusSuccess, 0);  // a new mask ends the wait with no event
     d->mask = mask;
-    d->occurred = 0;
+    d->occurred &= mask;  // what came before and the new mask still asks for is kept
     return TRUE;
 }
 

@@ -8,7 +8,7 @@ using namespace vsd;
 
 namespace {
 
-Device& At(int port) { return devices[port]; }
+Device& At(int port) { return *OfPort(port); }
 
 }  // namespace
 
@@ -18,7 +18,7 @@ VirtualSerialDriver::VirtualSerialDriver() {
         lockReady = true;
     }
     saved = sio::sys;
-    for (int port = 0; port < kPorts; ++port) ResetDevice(port);
+    for (int slot = 0; slot < kDevices; ++slot) ResetDevice(slot);
     InstallSystemCalls(sio::sys);
 }
 
@@ -83,9 +83,7 @@ void VirtualSerialDriver::SetRing(int port, bool on) {
 
 void VirtualSerialDriver::InjectErrors(int port, DWORD ce) {
     Locked hold;
-    Device& d = At(port);
-    d.errors |= ce;
-    if (ce & (CE_FRAME | CE_RXPARITY | CE_OVERRUN)) Fire(d, EV_ERR);
+    InjectLineError(At(port), ce);
 }
 
 void VirtualSerialDriver::Hold(int port, bool on) {
