@@ -17,6 +17,19 @@ Device* Find(HANDLE h) {
     return nullptr;
 }
 
+SyncGate::SyncGate(HANDLE h) {
+    {
+        Locked hold;
+        Device* d = Find(h);
+        if (d && !d->overlapped) entered = &d->gate;
+    }
+    if (entered) ::EnterCriticalSection(entered);
+}
+
+SyncGate::~SyncGate() {
+    if (entered) ::LeaveCriticalSection(entered);
+}
+
 Device* OfPort(int port) {
     for (Device& d : devices)
         if (d.port == port) return &d;
@@ -208,12 +221,14 @@ bool PumpOnce(Device& d) {
     if (sent && d.tx.count == 0 && !w.active) Fire(d, EV_TXEMPTY);
 
     Request& r = d.read;
+    bool arrived = false;
     while (r.active && r.done < r.size && d.rx.count > 0) {
         r.in[r.done++] = d.rx.Pop();
-        moved = true;
+        moved = arrived = true;
     }
+    if (arrived) r.lastByte = ::GetTickCount();
     UpdateInputFlow(d);  // a read elsewhere may have made room
-    if (r.active && r.done == r.size) Complete(d, r, kStatusSuccess);
+    if (r.active && (r.done == r.size || (arrived && r.anyByteEnds))) Complete(d, r, kStatusSuccess);
     return moved;
 }
 
@@ -230,6 +245,41 @@ void Pump() {
 
 // A cancelled request reports no bytes, whatever it had moved, as the
 // serial driver does.
+bool StartRead(Device& d, BYTE* buffer, DWORD size) {
+    Request& r = d.read;
+    r = Request{};
+    r.in = buffer;
+    r.size = size;
+    while (r.done < size && d.rx.count > 0) r.in[r.done++] = d.rx.Pop();
+    const COMMTIMEOUTS& t = d.timeouts;
+    const DWORD now = ::GetTickCount();
+    if (r.done > 0) r.lastByte = now;
+    if (t.ReadIntervalTimeout == MAXDWORD) {
+        if (t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0) return true;  // at once
+        // Both MAXDWORD and a constant: what is there, else the first byte to come.
+        r.anyByteEnds = t.ReadTotalTimeoutMultiplier == MAXDWORD && t.ReadTotalTimeoutConstant != MAXDWORD;
+        if (r.anyByteEnds && r.done > 0) return true;
+    } else {
+        r.interval = t.ReadIntervalTimeout;
+    }
+    if (r.done == size) return true;
+    const DWORD multiplier = r.anyByteEnds ? 0 : t.ReadTotalTimeoutMultiplier;
+    const DWORD total = multiplier * size + t.ReadTotalTimeoutConstant;
+    if (total != 0) r.deadline = now + total;
+    return false;
+}
+
+void ExpireReads() {
+    const DWORD now = ::GetTickCount();
+    for (Device& d : devices) {
+        Request& r = d.read;
+        if (!d.open || !r.active) continue;
+        const bool total = r.deadline != 0 && static_cast<LONG>(now - r.deadline) >= 0;
+        const bool gap = r.interval != 0 && r.done > 0 && now - r.lastByte > r.interval;
+        if (total || gap) Complete(d, r, kStatusSuccess);  // a time-out ends a read with what it has
+    }
+}
+
 void Cancel(Device& d, Request& r) {
     if (!r.active) return;
     r.done = 0;

@@ -44,6 +44,11 @@ struct Request {
     const BYTE* out;
     DWORD size, done;
     DWORD* maskOut;
+    // Read time-outs, in GetTickCount milliseconds; 0 = none.
+    DWORD deadline;      // the total time-out ends the read here
+    DWORD interval;      // the longest gap allowed between two bytes, once one came
+    DWORD lastByte;      // when the last byte came
+    bool anyByteEnds;    // interval and multiplier MAXDWORD: the first byte ends the read
 };
 
 struct Held {
@@ -56,6 +61,9 @@ struct Held {
 
 struct Device {
     int port;  // the port index (COMn is n - 1)
+    // Windows runs one call at a time on a handle opened without
+    // FILE_FLAG_OVERLAPPED: a blocked read holds up every other call on it.
+    CRITICAL_SECTION gate;
     HANDLE handle;
     bool open, overlapped;
     int peer;
@@ -79,6 +87,15 @@ extern CRITICAL_SECTION lock;
 extern bool lockReady;
 extern sio::SysTable saved;  // the table as it was before the driver: where closes go on
 
+// Enters the device's gate for the length of a call on a synchronous handle.
+struct SyncGate {
+    explicit SyncGate(HANDLE h);
+    ~SyncGate();
+    SyncGate(const SyncGate&) = delete;
+    SyncGate& operator=(const SyncGate&) = delete;
+    CRITICAL_SECTION* entered = nullptr;
+};
+
 struct Locked {
     Locked() { ::EnterCriticalSection(&lock); }
     ~Locked() { ::LeaveCriticalSection(&lock); }
@@ -99,6 +116,11 @@ DWORD Inputs(const Device& d);
 void SetOutputs(Device& d, bool dtr, bool rts);
 void ApplyControlModes(Device& d);
 void Pump();
+// Ends the reads whose time-outs have passed; the driver's clock calls it.
+void ExpireReads();
+// Starts a read: takes what has arrived and sets its time-outs from the
+// device's; true when it has already ended.
+bool StartRead(Device& d, BYTE* buffer, DWORD size);
 void Cancel(Device& d, Request& r);
 void CancelAll(Device& d);
 BOOL StartPending(Request& r, OVERLAPPED* ov, OVERLAPPED* own);

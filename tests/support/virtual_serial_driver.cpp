@@ -15,14 +15,29 @@ Device& At(int port) { return *OfPort(port); }
 VirtualSerialDriver::VirtualSerialDriver() {
     if (!lockReady) {
         ::InitializeCriticalSection(&lock);
+        for (Device& d : devices) ::InitializeCriticalSection(&d.gate);
         lockReady = true;
     }
     saved = sio::sys;
     for (int slot = 0; slot < kDevices; ++slot) ResetDevice(slot);
     InstallSystemCalls(sio::sys);
+    stopping_ = false;
+    clock_ = ::CreateThread(nullptr, 0, Clock, nullptr, 0, nullptr);
+}
+
+DWORD WINAPI VirtualSerialDriver::Clock(LPVOID) {
+    while (!stopping_) {
+        ::Sleep(1);
+        Locked hold;
+        ExpireReads();
+    }
+    return 0;
 }
 
 VirtualSerialDriver::~VirtualSerialDriver() {
+    stopping_ = true;
+    ::WaitForSingleObject(clock_, INFINITE);
+    ::CloseHandle(clock_);
     sio::sys = saved;
     Locked hold;
     // Devices a test left open go with the driver; what was held back is dropped.

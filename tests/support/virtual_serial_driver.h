@@ -48,4 +48,9 @@ public:
     // True once a wait started after the first `after` waits pends (polls).
     static bool WaitUntilPending(int port, long after, DWORD timeoutMs);
     static DWORD Mask(int port);  // as last set by SetCommMask
+
+private:
+    static DWORD WINAPI Clock(LPVOID);  // ends reads whose time-outs passed, every millisecond
+    HANDLE clock_ = nullptr;
+    static inline volatile bool stopping_ = false;
 };
