@@ -24,7 +24,9 @@ void ResetPort(int port) {
     entry.notifyMessage = 0;
     entry.dataMask = 0;
     entry.noWait = 0;
-    entry.notifyStopRequested = false;
+    entry.wakeCount = 0;
+    entry.callsInside = 0;
+    entry.eventWaiter = kNoWaiter;
     entry.threadOrder = PortEntry::NotifyOrder{};
     ioTable[port] = PortIo{};
     dcbTable[port] = DCB{};
