@@ -41,6 +41,15 @@ int HandOver(PortIo& io, BYTE* out, DWORD size) {
     return static_cast<int>(count);
 }
 
+// Ends the port's read and keeps what it brought; false while it still runs.
+bool CollectRead(int port) {
+    if (AwaitArrivedRead(port) != SIO_DONE) return false;
+    PortIo& io = ioTable[port];
+    io.readKept = io.bytesRead;
+    io.readFrom = 0;
+    return true;
+}
+
 // Reads what has arrived, up to size bytes, into out: the byte count, or
 // SIO_IO_FAILED when the read could not start. Bytes a late read brought come
 // first; while such a read still runs, nothing has arrived yet.
@@ -49,14 +58,12 @@ int ReadArrived(int port, BYTE* out, DWORD size) {
     DWORD errors = 0;
     COMSTAT status;
     QueryComm(port, &errors, status);  // the result does not matter; the call clears line errors
+    const bool leftRunning = !io.synchronous && io.readStatus == SIO_PENDING;
+    if (io.readKept == 0 && leftRunning && !CollectRead(port)) return 0;
     if (io.readKept == 0) {
-        if (io.synchronous || io.readStatus != SIO_PENDING) {
-            DWORD want = size < kReadBufferSize ? size : kReadBufferSize;
-            if (StartRead(port, io.readBuffer, want) == SIO_IO_FAILED) return SIO_IO_FAILED;
-        }
-        if (AwaitArrivedRead(port) != SIO_DONE) return 0;
-        io.readKept = io.bytesRead;
-        io.readFrom = 0;
+        DWORD want = size < kReadBufferSize ? size : kReadBufferSize;
+        if (StartRead(port, io.readBuffer, want) == SIO_IO_FAILED) return SIO_IO_FAILED;
+        if (!CollectRead(port)) return 0;
     }
     return HandOver(io, out, size);
 }
