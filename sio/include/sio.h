@@ -154,6 +154,11 @@
  * later, Wine), or the fault guard could not be installed. A code of its own,
  * so that it cannot be mistaken for a register value or another error. */
 #define SIO_NO_PORT_IO (-108)
+/** @brief SioWaitEvent and SioWaitChar: the port's event wait is taken (a
+ * notification thread runs for the port, or a wait of another thread is in
+ * progress), or a wait that the port left outstanding has not ended yet.
+ * Nothing was started and nothing was changed; the port stays usable. */
+#define SIO_BUSY (-109)
 
 /** @brief SioWaitEvent and SioWaitChar: the time-out passed before an event;
  * the system's wait stays outstanding until the port's next wait or close. */

@@ -26,7 +26,9 @@ void TakePort(int port) {
     taken.notifyMessage = entry.notifyMessage;
     taken.dataMask = entry.dataMask;
     taken.noWait = entry.noWait;
-    taken.notifyStopRequested = entry.notifyStopRequested;
+    taken.wakeCount = entry.wakeCount;
+    taken.callsInside = entry.callsInside;
+    taken.eventWaiter = entry.eventWaiter;
     taken.threadOrder = entry.threadOrder;
     start.io[port] = ioTable[port];
     start.dcbs[port] = dcbTable[port];
@@ -47,7 +49,9 @@ void RestorePort(int port) {
     entry.notifyMessage = taken.notifyMessage;
     entry.dataMask = taken.dataMask;
     entry.noWait = taken.noWait;
-    entry.notifyStopRequested = taken.notifyStopRequested;
+    entry.wakeCount = taken.wakeCount;
+    entry.callsInside = taken.callsInside;
+    entry.eventWaiter = taken.eventWaiter;
     entry.threadOrder = taken.threadOrder;
     ioTable[port] = start.io[port];
     dcbTable[port] = start.dcbs[port];

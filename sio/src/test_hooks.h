@@ -24,7 +24,9 @@ struct PortStart {
     WORD notifyMessage;
     BYTE dataMask;
     BYTE noWait;
-    bool notifyStopRequested;
+    unsigned wakeCount;
+    int callsInside;
+    int eventWaiter;
     PortEntry::NotifyOrder threadOrder;
 };
 
