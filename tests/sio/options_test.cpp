@@ -13,18 +13,34 @@
 #include "sio_state.h"
 #include "sys_override.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 
 namespace {
 
-TEST(Options, ResetAndNoWaitReturnTheirLetters) {
+// "R" reaches the next open as a device reset; "W" makes every slot's block
+// writes return at once, and leaves the message boxes on.
+TEST(Options, ResetAndNoWaitActAtTheNextOpenAndWrite) {
+    VirtualSerialDriver driver;
+    static int resets;
+    resets = 0;
+    static decltype(sys.EscapeCommFunction) escape;
+    escape = sys.EscapeCommFunction;
+    sys.EscapeCommFunction = [](HANDLE device, DWORD function) WINAPI -> BOOL {
+        resets += function == RESETDEV;
+        return escape(device, function);
+    };
     EXPECT_EQ(SioOption('R'), 82);
     EXPECT_EQ(SioOption('R'), 82);
-    EXPECT_EQ(resetDeviceAtOpen, 1);
     EXPECT_EQ(SioOption('W'), 87);
-    for (const PortEntry& entry : portTable) ASSERT_EQ(entry.noWait, 87);
-    EXPECT_EQ(messageBoxes, 1);  // "W" leaves the message boxes alone
+    for (int port : {0, 255}) {
+        ASSERT_EQ(SioOpenPort(port, 1024, 1024), 0);
+        EXPECT_EQ(SioWriteBlock(port, "abc", 3), 1) << port;
+        EXPECT_NE(SioClosePort(port), 0);
+    }
+    EXPECT_EQ(resets, 2);
+    EXPECT_EQ(SioOption('m'), 0);  // still on until now
 }
 
 TEST(Options, MessageBoxToggleAnnouncesOnlyItsReturn) {
@@ -91,7 +107,7 @@ TEST(PortControl, WakeSignalsTheEventWaitOnlyInOverlappedMode) {
 TEST(LinePortControl, HandleOfAnOpenPortAndNoWaitSurvivesOpenAndClose) {
     EXPECT_EQ(SioPortControl(kLinePort, 'W', 1), 1);
     ASSERT_EQ(SioOpenPort(kLinePort, 1024, 1024), 0);
-    int handle = static_cast<int>(reinterpret_cast<INT_PTR>(portTable[kLinePort].handle));
+    int handle = static_cast<int>(reinterpret_cast<INT_PTR>(portTable[kLinePort].handle.load()));
     EXPECT_NE(handle, -1);
     EXPECT_EQ(SioPortControl(kLinePort, 'B', 0), handle);
     EXPECT_EQ(SioPortControl(kLinePort, 'H', 0), handle);
