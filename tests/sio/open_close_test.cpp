@@ -121,7 +121,13 @@ TEST_F(DriverOpen, SecondOpenIsRefusedAndTheFirstKeepsItsConnection) {
     EXPECT_EQ(SioGetByte(kPort + 1), 'p');
 }
 
+// Names from COM10 on have two digits and more: they open like the others.
 TEST_F(DriverOpen, MissingPortIsNotFoundAndTheSlotStaysFree) {
+    for (int port : {9, 255}) {
+        EXPECT_EQ(SioOpenPort(port, 1024, 1024), 0) << port;
+        EXPECT_TRUE(VirtualSerialDriver::IsOpen(port)) << port;
+        EXPECT_NE(SioClosePort(port), 0) << port;
+    }
     EXPECT_EQ(SioOpenPort(8, 1024, 1024), SIO_WIN_ERROR);
     EXPECT_EQ(lastWinError, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(portTable[8].handle, INVALID_HANDLE_VALUE);

@@ -275,8 +275,11 @@ TEST(LineTransfer, NoWaitWriteStaysPendingUntilThePeerReads) {
 
 class DriverQueues : public DriverCable {};
 
+// A line error is reported once and stops no transfer: the open turned
+// abort-on-error off.
 TEST_F(DriverQueues, InjectedFramingErrorIsReportedOnce) {
     VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
+    EXPECT_EQ(SioPutByte(kEnd, 'x'), 1);
     EXPECT_EQ(SioLineErrors(kEnd, CE_FRAME | CE_BREAK), CE_FRAME);
     EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
 }
