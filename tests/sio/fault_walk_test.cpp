@@ -96,7 +96,7 @@ void Settings() {
     CloseBoth();
 }
 
-const std::initializer_list<int> kWaitCodes = {SIO_DONE, SIO_PENDING, SIO_IO_FAILED, IE_NOPEN};
+const std::initializer_list<int> kWaitCodes = {SIO_DONE, SIO_PENDING, SIO_IO_FAILED, SIO_BUSY, IE_NOPEN};
 
 // Raises a line error at kEnd once a wait started after this call pends. The
 // error comes from the driver, not through the table, so the count of the
@@ -115,7 +115,7 @@ void EventWaits() {
     std::thread error = ErrorWhenNextWaitPends();
     Check("SioWaitEvent", SioWaitEvent(kEnd, EV_ERR, 1000), kWaitCodes);
     error.join();
-    Check("SioWaitChar", SioWaitChar(kEnd, '\r', 5), {SIO_DONE, SIO_PENDING, SIO_IO_FAILED, SIO_WIN_ERROR});
+    Check("SioWaitChar", SioWaitChar(kEnd, '\r', 5), {SIO_DONE, SIO_PENDING, SIO_IO_FAILED, SIO_BUSY, SIO_WIN_ERROR});
     Check("SioPortControl", SioPortControl(kEnd, 'S', 0), {2});
     CloseBoth();
 }
