@@ -115,7 +115,8 @@ void EventWaits() {
     std::thread error = ErrorWhenNextWaitPends();
     Check("SioWaitEvent", SioWaitEvent(kEnd, EV_ERR, 1000), kWaitCodes);
     error.join();
-    Check("SioWaitChar", SioWaitChar(kEnd, '\r', 5), {SIO_DONE, SIO_PENDING, SIO_IO_FAILED, SIO_BUSY, SIO_WIN_ERROR});
+    Check("SioWaitChar", SioWaitChar(kEnd, '\r', 5),
+          {SIO_DONE, SIO_PENDING, SIO_IO_FAILED, SIO_BUSY, SIO_WIN_ERROR});
     Check("SioPortControl", SioPortControl(kEnd, 'S', 0), {2});
     CloseBoth();
 }

@@ -76,7 +76,8 @@ TEST(LineHomeRun, ErrorLineNamesTheFrameTheScreenReports) {
     SysOverride guard;
     realWriteFile = sio::sys.WriteFile;
     writes = 0;
-    sio::sys.WriteFile = [](HANDLE device, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) WINAPI -> BOOL {
+    sio::sys.WriteFile = [](HANDLE device, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov)
+                             WINAPI -> BOOL {
         if (++writes == 2) return realWriteFile(device, data, count - 4, done, ov);
         if (writes != 4) return realWriteFile(device, data, count, done, ov);
         SetLastError(ERROR_GEN_FAILURE);
