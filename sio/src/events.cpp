@@ -33,54 +33,62 @@ int FailWithSystemError() {
     return SIO_WIN_ERROR;
 }
 
-// The port's event wait, held by a SioWaitEvent or SioWaitChar call for its
-// length; not held when the notification thread or another call has it.
-class CallerWait {
-public:
-    explicit CallerWait(int port) : entry_(portTable[port]) {
-        int free = kNoWaiter;
-        held_ = entry_.eventWaiter.compare_exchange_strong(free, kCallerWaits);
-    }
-    ~CallerWait() {
-        if (held_) entry_.eventWaiter = kNoWaiter;
-    }
-    CallerWait(const CallerWait&) = delete;
-    CallerWait& operator=(const CallerWait&) = delete;
-    bool Held() const { return held_; }
+// Takes the port's event wait for a SioWaitEvent or SioWaitChar call; false
+// when the notification thread or another call has it.
+bool TakeEventWait(int port) {
+    int free = kNoWaiter;
+    return portTable[port].eventWaiter.compare_exchange_strong(free, kCallerWaits);
+}
 
-private:
-    PortEntry& entry_;
-    bool held_;
-};
+void GiveEventWaitBack(int port) { portTable[port].eventWaiter = kNoWaiter; }
+
+int WaitInside(int port, DWORD mask, DWORD timeout, unsigned wakes) {
+    if (!PortOpen(port)) return IE_NOPEN;
+    if (!TakeEventWait(port)) return SIO_BUSY;
+    int result = WaitPortEvent(port, mask, timeout, wakes);
+    GiveEventWaitBack(port);
+    return result;
+}
+
+// Fills dcb from the device, makes character its event character and hands
+// it back: 0, or SIO_WIN_ERROR with the system's error kept.
+int SetEventCharacter(HANDLE device, DCB& dcb, int character) {
+    dcb.DCBlength = sizeof(DCB);
+    if (!sys.GetCommState(device, &dcb)) return FailWithSystemError();
+    dcb.EvtChar = static_cast<char>(character & 0xFF);
+    if (!sys.SetCommState(device, &dcb)) return FailWithSystemError();
+    return 0;
+}
+
+// No not-open rule: on a closed port the state query fails and the caller
+// learns the system's error through SioWinError.
+int WaitCharInside(int port, int character, DWORD timeout, unsigned wakes) {
+    PortEntry& entry = portTable[port];
+    const HANDLE device = entry.handle;  // read once: a close may mark it closed meanwhile
+    const bool open = device != INVALID_HANDLE_VALUE;
+    if (open && !TakeEventWait(port)) return SIO_BUSY;
+    int result = SetEventCharacter(device, *entry.dcb, character);
+    if (result == 0) result = WaitPortEvent(port, EV_RXFLAG, timeout, wakes);
+    if (open) GiveEventWaitBack(port);
+    return result;
+}
 
 }  // namespace
 
 extern "C" int SioWaitEvent(int port, int mask, int timeout) {
     if (CheckPort(port) != 0) return IE_BADID;
     LibraryInit();
-    PortVisit visit(port);
-    const unsigned wakes = portTable[port].wakeCount;  // before the open check: see PortEntry
-    if (!visit.Open()) return IE_NOPEN;
-    CallerWait wait(port);
-    if (!wait.Held()) return SIO_BUSY;
-    return WaitPortEvent(port, static_cast<DWORD>(mask), static_cast<DWORD>(timeout), wakes);
+    const unsigned wakes = EnterPort(port);
+    int result = WaitInside(port, static_cast<DWORD>(mask), static_cast<DWORD>(timeout), wakes);
+    LeavePort(port);
+    return result;
 }
 
 extern "C" int SioWaitChar(int port, int character, int timeout) {
     if (CheckPort(port) != 0) return IE_BADID;
     LibraryInit();
-    PortVisit visit(port);
-    const unsigned wakes = portTable[port].wakeCount;
-    // No not-open rule: on a closed port the state query below fails and the
-    // caller learns the system's error through SioWinError.
-    PortEntry& entry = portTable[port];
-    const HANDLE device = entry.handle;  // read once: the close may mark it closed meanwhile
-    CallerWait wait(port);
-    if (device != INVALID_HANDLE_VALUE && !wait.Held()) return SIO_BUSY;
-    DCB& dcb = *entry.dcb;
-    dcb.DCBlength = sizeof(DCB);
-    if (!sys.GetCommState(device, &dcb)) return FailWithSystemError();
-    dcb.EvtChar = static_cast<char>(character & 0xFF);
-    if (!sys.SetCommState(device, &dcb)) return FailWithSystemError();
-    return WaitPortEvent(port, EV_RXFLAG, static_cast<DWORD>(timeout), wakes);
+    const unsigned wakes = EnterPort(port);
+    int result = WaitCharInside(port, character, static_cast<DWORD>(timeout), wakes);
+    LeavePort(port);
+    return result;
 }

@@ -121,7 +121,8 @@ extern "C" int SioNotify(int port, void* window, int message, int mask) {
         return 1;
     }
     sys.Sleep(0);
-    if (entry.notifyThread) return 1;  // the running thread keeps the order it was started with
+    // The running thread keeps the order it was started with.
+    if (entry.notifyThread) return 1;
     const unsigned wakes = entry.wakeCount;  // a wake from now on stops the thread
     // A wait of another thread has the port's event wait: neither ends the other.
     int free = kNoWaiter;

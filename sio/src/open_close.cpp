@@ -135,8 +135,9 @@ void SignalEventWait(int port) {
 }
 
 void WakeFromOutside(int port) {
-    PortVisit visit(port);
-    if (visit.Open()) SignalEventWait(port);
+    EnterPort(port);
+    if (PortOpen(port)) SignalEventWait(port);
+    LeavePort(port);
 }
 
 bool AwaitCallsLeft(int port) {

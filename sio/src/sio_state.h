@@ -169,20 +169,17 @@ int CheckOpenPort(int port);
 // ClearCommError into status (the caller's own), then published as
 // commStat; the system's result.
 BOOL QueryCommStatus(HANDLE device, DWORD* errors, COMSTAT& status);
-// A call of another thread inside a port (an event wait or a wake): counted
-// for its whole length, so a close does not release the port's handles under
-// it. Open() says whether the port was still open when the call came in.
-class PortVisit {
-public:
-    explicit PortVisit(int port) : entry_(portTable[port]) { ++entry_.callsInside; }
-    ~PortVisit() { --entry_.callsInside; }
-    PortVisit(const PortVisit&) = delete;
-    PortVisit& operator=(const PortVisit&) = delete;
-    bool Open() const { return entry_.handle.load() != INVALID_HANDLE_VALUE; }
-
-private:
-    PortEntry& entry_;
-};
+// A call of another thread inside a port (an event wait or a wake) counts
+// itself for its whole length, so a close does not release the port's
+// handles under it (no destructor does it: the library is built so that it
+// needs no unwinding support). EnterPort returns the port's wakeCount as the
+// call found it, taken before the call looks whether the port is open.
+inline unsigned EnterPort(int port) {
+    ++portTable[port].callsInside;
+    return portTable[port].wakeCount.load();
+}
+inline void LeavePort(int port) { --portTable[port].callsInside; }
+inline bool PortOpen(int port) { return portTable[port].handle.load() != INVALID_HANDLE_VALUE; }
 
 // CloseHandle that counts its failures in closeFailures.
 BOOL CloseCounted(HANDLE handle);

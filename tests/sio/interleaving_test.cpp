@@ -22,9 +22,9 @@ using namespace sio;
 namespace {
 
 constexpr int kRounds = 1000;
-constexpr int kOther = 4;        // COM5, on another cable
-constexpr DWORD kLong = 10000;   // deadline for what happens at once
-constexpr int kWaitMs = 3000;    // a wait's own time-out, when it must not matter
+constexpr int kOther = 4;       // COM5, on another cable
+constexpr DWORD kLong = 10000;  // deadline for what happens at once
+constexpr int kWaitMs = 3000;   // a wait's own time-out, when it must not matter
 
 class Interleaving : public DriverCable {
 protected:

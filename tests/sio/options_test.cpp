@@ -93,6 +93,8 @@ TEST(PortControl, ClosedSlotTable) {
 
 TEST(PortControl, WakeSignalsTheEventWaitOnlyInOverlappedMode) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    LibraryInit();
+    portTable[4].handle = event;  // marks the slot open; only an open port's wait is woken
     ioTable[4].eventOv.hEvent = event;
     EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
@@ -101,6 +103,7 @@ TEST(PortControl, WakeSignalsTheEventWaitOnlyInOverlappedMode) {
     EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
     EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     ioTable[4].synchronous = 0;
+    portTable[4].handle = INVALID_HANDLE_VALUE;
     CloseHandle(event);
 }
 
@@ -195,6 +198,22 @@ TEST_F(WinError, TooSmallOrTextlessLeavesAnEmptyStringWithinTheSize) {
     SioWinError(buffer, 1);
     EXPECT_EQ(buffer[0], '\0');
     EXPECT_TRUE(BufferUntouchedFrom(1));
+}
+
+// Another thread's failure that lands while the text is formed: the code
+// returned is the one whose text was given.
+TEST_F(WinError, TextAndCodeBelongToOneError) {
+    FakeSystemText::Install("File not found.\r\n");
+    lastWinError = ERROR_FILE_NOT_FOUND;
+    static decltype(sys.FormatMessageA) formText;
+    formText = sys.FormatMessageA;
+    sys.FormatMessageA = [](DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR text, DWORD size,
+                            va_list* args) WINAPI -> DWORD {
+        lastWinError = ERROR_ACCESS_DENIED;
+        return formText(flags, source, id, language, text, size, args);
+    };
+    EXPECT_EQ(SioWinError(buffer, 128), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(FakeSystemText::messageId, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST(WinErrorAfterOpen, FailedOpenOfAMissingPortKeepsTheSystemError) {

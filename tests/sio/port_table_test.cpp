@@ -62,6 +62,22 @@ TEST(PortTable, SecondInitChangesNothing) {
     EXPECT_EQ(oldWindows, 1);
 }
 
+// A caller that finds another thread filling the tables sleeps until they
+// are ready: Sleep(0) gives the processor only to threads of its own priority
+// or higher, so on one processor it would starve a lower-priority filler.
+TEST(PortTable, CallerThatFindsTheTablesBeingFilledSleeps) {
+    SysOverride guard;
+    static DWORD slept;
+    slept = 0;
+    initDone = kInitRunning;
+    sys.Sleep = [](DWORD ms) WINAPI {
+        slept = ms;
+        initDone = kInitDone;
+    };
+    LibraryInit();
+    EXPECT_GE(slept, 1u);
+}
+
 // Every per-port call checks the index first, then that the port is open,
 // before it looks at any other argument or makes any system call.
 TEST(PortTable, EveryPerPortCallRefusesBadIndicesThenClosedPorts) {

@@ -38,7 +38,9 @@ public:
     PauseAt& operator=(const PauseAt&) = delete;
 
     // True once a thread is held at the point.
-    bool Reached(DWORD timeoutMs) const { return ::WaitForSingleObject(arrived_, timeoutMs) == WAIT_OBJECT_0; }
+    bool Reached(DWORD timeoutMs) const {
+        return ::WaitForSingleObject(arrived_, timeoutMs) == WAIT_OBJECT_0;
+    }
     // Lets the held thread (and any later one) go on.
     void Release() { ::SetEvent(release_); }
 

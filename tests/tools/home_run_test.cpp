@@ -68,6 +68,27 @@ INSTANTIATE_TEST_SUITE_P(LineFrame3, LineHomeRunFailedFrame, ::testing::Values(f
                              return std::string(row.param ? "Short" : "Failed");
                          });
 
+// A short frame before a failed one: the error line names the failed frame,
+// whose code the screen shows, not the short one before it.
+TEST(LineHomeRun, ErrorLineNamesTheFrameTheScreenReports) {
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    SysOverride guard;
+    realWriteFile = sio::sys.WriteFile;
+    writes = 0;
+    sio::sys.WriteFile = [](HANDLE device, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov)
+                             WINAPI -> BOOL {
+        if (++writes == 2) return realWriteFile(device, data, count - 4, done, ov);
+        if (writes != 4) return realWriteFile(device, data, count, done, ov);
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    };
+    RunOutput run = RunOnCom3();
+    EXPECT_EQ(run.exitCode, home::kExitPortError);
+    EXPECT_NE(run.out.find("Unknown code -13"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("frame 4 was not sent: Unknown code -13"), std::string::npos) << run.err;
+}
+
 TEST(LineHomeRun, DeviceRefusing9600SendsNothing) {
     Peer peer(kPeerPort);
     ASSERT_TRUE(peer.ok());
