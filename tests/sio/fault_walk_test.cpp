@@ -29,8 +29,10 @@ const std::initializer_list<Tolerated> kTolerated = {
     {"SioClosePort", "SetCommTimeouts", "giving back the time-outs found at open cannot stop the close"},
     {"SioClosePort", "CloseHandle(event)", "the port is closed; the result is the device's close"},
     {"SioClosePort", "CloseHandle(thread)", "counted in closeFailures, which SioQueryInfo 'c' reports"},
-    {"SioClosePort", "WaitForSingleObject", "a failed wait for the thread's end is made up by watching its exit code"},
-    {"SioClosePort", "GetExitCodeThread", "a thread whose state cannot be read counts as running and is ended"},
+    {"SioClosePort", "WaitForSingleObject",
+     "a failed wait for the thread's end is made up by watching its exit code"},
+    {"SioClosePort", "GetExitCodeThread",
+     "a thread whose state cannot be read counts as running and is ended"},
     {"SioClosePort", "TerminateThread", "documented: the box 'Cannot terminate thread' is the report"},
     {"SioClosePort", "SetEvent", "the close waits for the thread it could not wake, bounded, and ends it"},
     {"SioGetByte", "ClearCommError", "the read only clears line errors; the byte is read all the same"},
@@ -38,14 +40,20 @@ const std::initializer_list<Tolerated> kTolerated = {
     {"SioTxCount", "ClearCommError", "a failed query counts 0 queued, and nothing is queued here"},
     {"SioFlushTx", "PurgeComm", "documented to return 0: a flush is not reported"},
     {"SioFlushRx", "PurgeComm", "documented to return 0: a flush is not reported"},
-    {"SioSetParams", "SetCommState", "documented to return 0 either way; the settings go again with the next"},
+    {"SioSetParams", "SetCommState",
+     "documented to return 0 either way; the settings go again with the next"},
     {"SioSetFlow", "SetCommState", "documented to return 1 either way; the settings go again with the next"},
     {"SioSetFlow", "EscapeCommFunction", "raising a line again is best effort: handshake may refuse SETRTS"},
-    {"SioReadUart", "RemoveVectoredExceptionHandler", "the byte was read; a guard left only steps over port input"},
-    {"SioWaitEvent", "WaitForSingleObject", "ending an earlier wait's request polls its status when the wait fails"},
-    {"SioWaitEvent", "GetOverlappedResult", "an earlier wait's ended request carries nothing the new wait needs"},
-    {"SioWaitChar", "WaitForSingleObject", "ending an earlier wait's request polls its status when the wait fails"},
-    {"SioWaitChar", "GetOverlappedResult", "an earlier wait's ended request carries nothing the new wait needs"},
+    {"SioReadUart", "RemoveVectoredExceptionHandler",
+     "the byte was read; a guard left only steps over port input"},
+    {"SioWaitEvent", "WaitForSingleObject",
+     "ending an earlier wait's request polls its status when the wait fails"},
+    {"SioWaitEvent", "GetOverlappedResult",
+     "an earlier wait's ended request carries nothing the new wait needs"},
+    {"SioWaitChar", "WaitForSingleObject",
+     "ending an earlier wait's request polls its status when the wait fails"},
+    {"SioWaitChar", "GetOverlappedResult",
+     "an earlier wait's ended request carries nothing the new wait needs"},
     {"SioPortControl", "SetEvent", "documented to return 2 whether or not a wait was woken"},
     {"SioNotify", "SetThreadPriority", "a refused priority leaves the thread at the normal one"},
     {"SioNotify", "SetEvent", "the stop stays recorded for the thread, and the close wakes it again"},
@@ -94,18 +102,21 @@ void OpenCloseSynchronous() {
     OpenBoth();
     Expect("SioWriteBlock", SioWriteBlock(kEnd, "sync", 4), Are({4}), Are({0, SIO_IO_FAILED, IE_NOPEN}));
     char buffer[8];
-    Expect("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), Are({4}), Are({0, SIO_IO_FAILED, IE_NOPEN}));
+    Expect("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), Are({4}),
+           Are({0, SIO_IO_FAILED, IE_NOPEN}));
     CloseBoth();
 }
 
 void Transfers() {
     OpenBoth();
     Expect("SioPutByte", SioPutByte(kEnd, 'a'), Are({1}), kByteFailed);
-    Expect("SioWriteBlock", SioWriteBlock(kEnd, "bcd", 3), Are({3}), Are({0, SIO_NO_DATA, SIO_IO_FAILED, IE_NOPEN}));
+    Expect("SioWriteBlock", SioWriteBlock(kEnd, "bcd", 3), Are({3}),
+           Are({0, SIO_NO_DATA, SIO_IO_FAILED, IE_NOPEN}));
     Expect("SioRxCount", SioRxCount(kFar), Are({4}), Are({0, IE_NOPEN}));
     Expect("SioGetByte", SioGetByte(kFar), Are({'a'}), kByteFailed);
     char buffer[8];
-    Expect("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), Are({3}), Are({0, SIO_IO_FAILED, IE_NOPEN}));
+    Expect("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), Are({3}),
+           Are({0, SIO_IO_FAILED, IE_NOPEN}));
     Expect("SioUngetByte", SioUngetByte(kFar, 'z'), Are({0}), kNotOpen);
     Expect("SioGetByte", SioGetByte(kFar), Are({'z'}), kByteFailed);
     Expect("SioPortControl", SioPortControl(kEnd, 'W', 1), Are({1}), Are({}));
@@ -140,7 +151,8 @@ void Settings() {
     Expect("SioBreakControl", SioBreakControl(kEnd, 'C'), Are({1}), refused);
     Expect("SioBreakControl", SioBreakControl(kFar, 'D'), Are({CE_BREAK}), refused);
     // Wine refuses direct port input, so the guard's answer is the usual one.
-    Expect("SioReadUart", SioReadUart(kEnd, 5), From(0, 255, {SIO_NO_PORT_IO}), Are({SIO_NO_PORT_IO, IE_NOPEN}));
+    Expect("SioReadUart", SioReadUart(kEnd, 5), From(0, 255, {SIO_NO_PORT_IO}),
+           Are({SIO_NO_PORT_IO, IE_NOPEN}));
     CloseBoth();
 }
 
@@ -150,7 +162,8 @@ void Settings() {
 std::thread ErrorWhenNextWaitPends() {
     long before = VirtualSerialDriver::WaitsStarted(kEnd);
     return std::thread([before] {
-        if (VirtualSerialDriver::WaitUntilPending(kEnd, before, 100)) VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
+        if (VirtualSerialDriver::WaitUntilPending(kEnd, before, 100))
+            VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
     });
 }
 
@@ -160,7 +173,8 @@ void EventWaits() {
     std::thread error = ErrorWhenNextWaitPends();
     Expect("SioWaitEvent", SioWaitEvent(kEnd, EV_ERR, 1000), Are({SIO_DONE}), kWaitFailed);
     error.join();
-    Expect("SioWaitChar", SioWaitChar(kEnd, '\r', 5), Are({SIO_PENDING}), Are({SIO_IO_FAILED, SIO_WIN_ERROR, SIO_BUSY}));
+    Expect("SioWaitChar", SioWaitChar(kEnd, '\r', 5), Are({SIO_PENDING}),
+           Are({SIO_IO_FAILED, SIO_WIN_ERROR, SIO_BUSY}));
     Expect("SioPortControl", SioPortControl(kEnd, 'S', 0), Are({2}), Are({}));
     CloseBoth();
 }
@@ -201,8 +215,8 @@ struct Wedge {
         waiting = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
         thread = nullptr;
         create = sys.CreateThread;
-        sys.CreateThread = [](LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start, LPVOID parameter,
-                              DWORD flags, LPDWORD id) WINAPI -> HANDLE {
+        sys.CreateThread = [](LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                              LPVOID parameter, DWORD flags, LPDWORD id) WINAPI -> HANDLE {
             thread = create(sa, stack, start, parameter, flags, id);
             return thread;
         };
@@ -229,7 +243,8 @@ void CloseFindsTheThreadRunning() {
     MessageWindow window;
     Wedge::mainThread = ::GetCurrentThreadId();
     OpenBoth();
-    Expect("SioNotify", SioNotify(kEnd, window.hwnd(), WM_APP, EV_RXCHAR), Are({0}), Are({SIO_THREAD, IE_NOPEN}));
+    Expect("SioNotify", SioNotify(kEnd, window.hwnd(), WM_APP, EV_RXCHAR), Are({0}),
+           Are({SIO_THREAD, IE_NOPEN}));
     ::WaitForSingleObject(Wedge::waiting, 200);  // not through the table: the count stays
     CloseBoth();
     Wedge::Release();  // a thread that was not ended goes on now; the walk waits for its end
@@ -245,7 +260,8 @@ void OptionsAndQueries() {
     Expect("SioOption", SioOption('R'), Are({'R'}), Are({}));
     OpenBoth();
     Expect("SioQueryInfo", SioQueryInfo('V'), Are({0x425}), Are({}));
-    Expect("SioOpenPort", SioOpenPort(VirtualSerialDriver::kMissing, 1024, 1024), Are({SIO_WIN_ERROR}), Are({SIO_WIN_ERROR}));
+    Expect("SioOpenPort", SioOpenPort(VirtualSerialDriver::kMissing, 1024, 1024), Are({SIO_WIN_ERROR}),
+           Are({SIO_WIN_ERROR}));
     char text[128];
     memset(text, 'g', sizeof text);
     Expect("SioWinError", SioWinError(text, sizeof text), Are({ERROR_FILE_NOT_FOUND}), Are({}));
@@ -259,16 +275,15 @@ class FaultWalk : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(FaultWalk, EveryFailureIsReportedOrListed) { EXPECT_GT(Walk(GetParam(), kTolerated), 0); }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, FaultWalk,
-                         ::testing::Values(Scenario{"OpenCloseOverlapped", OpenCloseOverlapped},
-                                           Scenario{"OpenCloseSynchronous", OpenCloseSynchronous},
-                                           Scenario{"Transfers", Transfers}, Scenario{"Settings", Settings},
-                                           Scenario{"EventWaits", EventWaits},
-                                           Scenario{"Notification", Notification},
-                                           Scenario{"NotificationHoldingTheModule", Notification, PrepareModuleHold},
-                                           Scenario{"CloseFindsTheThreadRunning", CloseFindsTheThreadRunning,
-                                                    Wedge::Prepare},
-                                           Scenario{"OptionsAndQueries", OptionsAndQueries}),
-                         ParamName<Scenario>);
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, FaultWalk,
+    ::testing::Values(Scenario{"OpenCloseOverlapped", OpenCloseOverlapped},
+                      Scenario{"OpenCloseSynchronous", OpenCloseSynchronous},
+                      Scenario{"Transfers", Transfers}, Scenario{"Settings", Settings},
+                      Scenario{"EventWaits", EventWaits}, Scenario{"Notification", Notification},
+                      Scenario{"NotificationHoldingTheModule", Notification, PrepareModuleHold},
+                      Scenario{"CloseFindsTheThreadRunning", CloseFindsTheThreadRunning, Wedge::Prepare},
+                      Scenario{"OptionsAndQueries", OptionsAndQueries}),
+    ParamName<Scenario>);
 
 }  // namespace

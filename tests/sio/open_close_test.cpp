@@ -136,7 +136,8 @@ TEST_F(DriverOpen, MissingPortIsNotFoundAndTheSlotStaysFree) {
 
 TEST_F(DriverOpen, CloseRestoresTimeoutsEndsTheWaitAndFreesTheDevice) {
     COMMTIMEOUTS earlier{11, 22, 33, 44, 55};
-    HANDLE h = sys.CreateFileA("\\\\.\\COM3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        sys.CreateFileA("\\\\.\\COM3", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     sys.SetCommTimeouts(h, &earlier);
     sys.CloseHandle(h);
     ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);

@@ -5,8 +5,8 @@
 #include "fault_layer.h"
 
 #include <atomic>
-#include <mutex>
 #include <map>
+#include <mutex>
 #include <vector>
 
 #include "sys_table.h"
@@ -208,11 +208,14 @@ void FaultLayer::Install(long n) {
         live.clear();
     }
     const DWORD kDevice = ERROR_GEN_FAILURE;  // what a failing driver reports
-    Creator<&SysTable::CreateFileA>::Install("CreateFileA", "CloseHandle(device)", INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
-    Creator<&SysTable::CreateEventA>::Install("CreateEventA", "CloseHandle(event)", nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    Creator<&SysTable::CreateFileA>::Install("CreateFileA", "CloseHandle(device)", INVALID_HANDLE_VALUE,
+                                             ERROR_ACCESS_DENIED);
+    Creator<&SysTable::CreateEventA>::Install("CreateEventA", "CloseHandle(event)", nullptr,
+                                              ERROR_NOT_ENOUGH_MEMORY);
     nextCreateThread = sio::sys.CreateThread;  // below the layer: the walk's own failures come first
     sio::sys.CreateThread = RecordedCreateThread;
-    Creator<&SysTable::CreateThread>::Install("CreateThread", "CloseHandle(thread)", nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    Creator<&SysTable::CreateThread>::Install("CreateThread", "CloseHandle(thread)", nullptr,
+                                              ERROR_NOT_ENOUGH_MEMORY);
     nextClose = sio::sys.CloseHandle;
     sio::sys.CloseHandle = FaultyClose;
     Faulty<&SysTable::ReadFile>::Install("ReadFile", FALSE, kDevice);
@@ -246,8 +249,10 @@ void FaultLayer::Install(long n) {
     Faulty<&SysTable::FormatMessageA>::Install("FormatMessageA", 0, ERROR_MR_MID_NOT_FOUND);
     Faulty<&SysTable::MessageBoxA>::Install("MessageBoxA", 0, ERROR_NOT_ENOUGH_MEMORY);
     Faulty<&SysTable::PostMessageA>::Install("PostMessageA", FALSE, ERROR_NOT_ENOUGH_QUOTA);
-    Faulty<&SysTable::AddVectoredExceptionHandler>::Install("AddVectoredExceptionHandler", nullptr, ERROR_NOT_ENOUGH_MEMORY);
-    Faulty<&SysTable::RemoveVectoredExceptionHandler>::Install("RemoveVectoredExceptionHandler", 0, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::AddVectoredExceptionHandler>::Install("AddVectoredExceptionHandler", nullptr,
+                                                            ERROR_NOT_ENOUGH_MEMORY);
+    Faulty<&SysTable::RemoveVectoredExceptionHandler>::Install("RemoveVectoredExceptionHandler", 0,
+                                                               ERROR_INVALID_PARAMETER);
     Faulty<&SysTable::GetModuleHandleExA>::Install("GetModuleHandleExA", FALSE, ERROR_MOD_NOT_FOUND);
     Faulty<&SysTable::FreeLibrary>::Install("FreeLibrary", FALSE, ERROR_INVALID_HANDLE);
     Counted<&SysTable::Sleep>::Install();
@@ -257,7 +262,9 @@ void FaultLayer::Install(long n) {
     // The two entries that are not system calls: the port read counts as
     // refused when it fails, the assertion report only counts.
     nextPortInput = sio::sys.PortInput;
-    sio::sys.PortInput = [](unsigned short address) { return FailsNow("PortInput") ? -1 : nextPortInput(address); };
+    sio::sys.PortInput = [](unsigned short address) {
+        return FailsNow("PortInput") ? -1 : nextPortInput(address);
+    };
     nextAssertReport = sio::sys.AssertReport;
     sio::sys.AssertReport = [](const char* expression, const char* file, int line) {
         ++calls;

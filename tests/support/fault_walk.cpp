@@ -17,7 +17,7 @@
 namespace walk {
 namespace {
 
-std::string violation;  // the first wrong result of the run
+std::string violation;     // the first wrong result of the run
 bool failureSeen = false;  // the run's failure has been laid to a call
 std::initializer_list<Tolerated> tolerance;
 
@@ -39,7 +39,8 @@ void LayThreadFailure() {
     if (failureSeen || !FaultLayer::Failed() || FaultLayer::FailedOnCaller()) return;
     failureSeen = true;
     if (!FindTolerated("thread", FaultLayer::FailedEntry()))
-        Violate(std::string("the notification thread's ") + FaultLayer::FailedEntry() + " failure is not tolerated");
+        Violate(std::string("the notification thread's ") + FaultLayer::FailedEntry() +
+                " failure is not tolerated");
 }
 
 // What every run must leave: no handle, and ports that work.
@@ -114,7 +115,8 @@ void Expect(const char* call, int result, Results ok, Results failed) {
     failureSeen = true;
     const char* entry = FaultLayer::FailedEntry();
     if (FindTolerated(call, entry)) {
-        if (!ok.Has(result) && !failed.Has(result)) Violate(seen + " after a tolerated " + entry + " failure");
+        if (!ok.Has(result) && !failed.Has(result))
+            Violate(seen + " after a tolerated " + entry + " failure");
     } else if (!failed.Has(result)) {
         Violate(seen + " when its " + entry + " failed: the failure was not reported");
     }
@@ -128,7 +130,8 @@ long Walk(const Scenario& scenario, std::initializer_list<Tolerated> tolerated) 
     long injected = 0;
     for (long n = 1; n <= calls && !::testing::Test::HasFailure(); ++n)
         if (RunOnce(scenario, n)) ++injected;  // a count-only entry at N injects nothing
-    printf("fault walk %s: %ld system calls, %ld runs with a failure injected\n", scenario.name, calls, injected);
+    printf("fault walk %s: %ld system calls, %ld runs with a failure injected\n", scenario.name, calls,
+           injected);
     return injected;
 }
 

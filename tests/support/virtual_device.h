@@ -45,10 +45,10 @@ struct Request {
     DWORD size, done;
     DWORD* maskOut;
     // Read time-outs, in GetTickCount milliseconds; 0 = none.
-    DWORD deadline;      // the total time-out ends the read here
-    DWORD interval;      // the longest gap allowed between two bytes, once one came
-    DWORD lastByte;      // when the last byte came
-    bool anyByteEnds;    // interval and multiplier MAXDWORD: the first byte ends the read
+    DWORD deadline;    // the total time-out ends the read here
+    DWORD interval;    // the longest gap allowed between two bytes, once one came
+    DWORD lastByte;    // when the last byte came
+    bool anyByteEnds;  // interval and multiplier MAXDWORD: the first byte ends the read
 };
 
 struct Held {
