@@ -133,6 +133,15 @@ TEST(TransferNoWait, PendingWriteRefusesTheNextUntilItCompletes) {
     EXPECT_EQ(SioTxCount(kFakePort), 5);
     Fake::outQueue = 0x80000000u;  // negative as a signed count
     EXPECT_EQ(SioTxCount(kFakePort), 0);
+
+    // A write whose wait fails is reported: no bytes for a block, no byte sent.
+    Fake::writeError = ERROR_IO_PENDING;
+    sys.WaitForSingleObject = [](HANDLE, DWORD) WINAPI -> DWORD {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    };
+    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), 0);
+    EXPECT_EQ(SioPutByte(kFakePort, 'x'), SIO_NO_DATA);
 }
 
 class LineTransferModes : public ::testing::TestWithParam<bool> {};
@@ -294,6 +303,7 @@ TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
     ASSERT_EQ(SioWriteBlock(kEnd, "hello", 5), 1);
     EXPECT_EQ(SioTxCount(kEnd), 5);
 
+    ASSERT_EQ(SioUngetByte(kEnd, 'q'), 0);
     EXPECT_EQ(SioFlushRx(kEnd), 0);
     EXPECT_EQ(SioRxCount(kEnd), 0);
     EXPECT_EQ(SioTxCount(kEnd), 5);
