@@ -75,8 +75,10 @@
  *    status record is guarded the same way. Each port counts the waits and
  *    wakes of other threads inside it, so that a close can wait for them.
  *  - Every wait inside the library is bounded, except a wait that its
- *    caller asked to be without limit (a time-out of -1) and a write that
- *    waits for its completion (see @ref sio_transfers).
+ *    caller asked to be without limit (a time-out of -1, and the
+ *    notification thread's wait for its event), a write that waits for its
+ *    completion (see @ref sio_transfers) and a message box, which waits for
+ *    a person.
  *  - The only thread the library creates is the one notification thread per
  *    port that SioNotify starts.
  *
