@@ -288,6 +288,9 @@ class DriverQueues : public DriverCable {};
 // abort-on-error off.
 TEST_F(DriverQueues, InjectedFramingErrorIsReportedOnce) {
     VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
+    EXPECT_EQ(SioLineErrors(kEnd, CE_BREAK), 0);  // masked away, and cleared all the same
+    EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
+    VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
     EXPECT_EQ(SioPutByte(kEnd, 'x'), 1);
     EXPECT_EQ(SioLineErrors(kEnd, CE_FRAME | CE_BREAK), CE_FRAME);
     EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
