@@ -40,16 +40,47 @@
  *  - The calls for one port are made from one thread at a time, except the
  *    calls that wake a waiter from outside: SioPortControl 'S', SioNotify
  *    with window 0 and SioClosePort may be made from another thread while
- *    SioWaitEvent or SioWaitChar, or a notification thread, waits on that
- *    port.
+ *    SioWaitEvent or SioWaitChar waits on that port, or while the port's
+ *    notification thread runs. A wake that comes at any moment of such a
+ *    wait, even before the wait has begun to wait, ends it with `SIO_DONE`.
+ *  - A port's event wait serves one waiter at a time: while a notification
+ *    thread runs for the port (from SioNotify until the thread has posted its
+ *    message), the program does not call SioWaitEvent or SioWaitChar on that
+ *    port. A call that breaks this rule, or that comes while a wait of
+ *    another thread is in progress on the port, returns `SIO_BUSY` and
+ *    changes nothing; SioNotify in the same case returns 1 and starts no
+ *    thread. Neither ends the other's wait.
+ *  - SioClosePort from another thread first marks the port closed (a wait
+ *    that comes later returns `IE_NOPEN`, SioWaitChar `SIO_WIN_ERROR`, and a
+ *    wake wakes nothing), then wakes the wait in progress (it returns
+ *    `SIO_DONE`) and the notification thread, and closes the port's handles
+ *    only once they have left the port: no call ever uses a handle that was
+ *    closed, or that the system has handed out again. It waits for a wait up
+ *    to 1 s and for the thread up to 2 s. A wait still inside after that
+ *    hangs in the system: its handles are left open to it, the close returns
+ *    0 and counts a failed close (SioQueryInfo 'c'), and SioOpenPort of that
+ *    port returns `SIO_WIN_ERROR` (system error 170, busy) while the wait is
+ *    still there.
  *  - The library-wide settings are made while no other call runs: the port
  *    -1 forms of SioOpenPort, SioSetBaud and SioSetParams, SioOption, and
  *    SioPortControl 'O' and 'X'.
  *  - SioQueryInfo may be called at any time, from any thread.
  *  - SioWinError reports the error kept by the last failing call of any
- *    thread.
- *  - The library takes no locks. The only thread it creates is the one
- *    notification thread per port that SioNotify starts.
+ *    thread; its text and its result belong to the same error.
+ *  - No call holds a lock while it waits. Two internal steps are guarded:
+ *    the first call that needs the library's tables fills them, and a call
+ *    on another thread that comes meanwhile sleeps in 1 ms steps until they
+ *    are ready; the copy of a port's status (taken by the reads, the counts,
+ *    SioLineErrors and SioBreakControl 'D') into the library's one shared
+ *    status record is guarded the same way. Each port counts the waits and
+ *    wakes of other threads inside it, so that a close can wait for them.
+ *  - Every wait inside the library is bounded, except a wait that its
+ *    caller asked to be without limit (a time-out of -1, and the
+ *    notification thread's wait for its event), a write that waits for its
+ *    completion (see @ref sio_transfers) and a message box, which waits for
+ *    a person.
+ *  - The only thread the library creates is the one notification thread per
+ *    port that SioNotify starts.
  *
  * @section sio_modes Overlapped and old-Windows (synchronous) mode
  * A port is opened for overlapped I/O, unless old-Windows mode is on at the
@@ -177,6 +208,11 @@
  * later, Wine), or the fault guard could not be installed. A code of its own,
  * so that it cannot be mistaken for a register value or another error. */
 #define SIO_NO_PORT_IO (-108)
+/** @brief SioWaitEvent and SioWaitChar: the port's event wait is taken (a
+ * notification thread runs for the port, or a wait of another thread is in
+ * progress), or a wait that the port left outstanding has not ended yet.
+ * Nothing was started and nothing was changed; the port stays usable. */
+#define SIO_BUSY (-109)
 
 /** @brief SioWaitEvent and SioWaitChar: the time-out passed before an event;
  * the system's wait stays outstanding until the port's next wait or close. */
@@ -223,7 +259,9 @@ extern "C" {
  * @retval SIO_WIN_ERROR the device cannot be opened or set up; SioWinError
  *         gives the system error: 2 no such port, 5 the port is in use (this
  *         library refuses a second open of a port it holds with 5 and leaves
- *         the first one untouched), or the error of the step that failed.
+ *         the first one untouched), 170 a wait of another thread that hung
+ *         in the system is still inside the port since its close, or the
+ *         error of the step that failed.
  * @retval SIO_BUFFERS the system refused the queue sizes and SioPortControl
  *         'X' turned tolerance off.
  * A failed open holds nothing: the device and events it had are released and
@@ -239,12 +277,15 @@ SIO_API int SIO_CALL SioOpenPort(int port, int rxQueue, int txQueue);
  * to end; only a thread still running after that is terminated. The port's
  * slot is closed whatever the device's close says. The port's no-wait
  * switch, pushed-back byte and DTR/RTS records are kept for its next open.
- * May be called from another thread while a wait on the port runs.
+ * May be called from another thread while a wait on the port runs: it wakes
+ * the wait and closes nothing before the wait has left (@ref sio_threads).
  *
  * @param port 0..255.
  * @retval nonzero closed.
- * @retval 0 the system failed to close the device (counted by SioQueryInfo
- *         'c'); the slot is closed anyway.
+ * @retval 0 the system failed to close the device, or a wait of another
+ *         thread did not leave the port within 1 s and its handles were left
+ *         open to it (either counted by SioQueryInfo 'c'); the slot is closed
+ *         anyway.
  * @retval IE_BADID port outside 0..255.
  * @retval IE_NOPEN the port is not open.
  */
@@ -256,7 +297,12 @@ SIO_API int SIO_CALL SioClosePort(int port);
  * @brief Byte and block transfers, the pushed-back byte, queue purges and
  * counts, and line errors.
  *
- * Reads hand back only what has already arrived: they never wait for data.
+ * Reads hand back only what has already arrived: they never wait for data,
+ * and return within a short bound (50 ms) even when the driver holds a read
+ * back. They read through a buffer of the port's own, at most 1024 bytes per
+ * call: a read that the driver does not give up in time goes on there, never
+ * in the caller's memory, and what it brings comes with the port's next read
+ * call.
  * Every read (SioGetByte and SioReadBlock, unless they return a pushed-back
  * byte), and SioRxCount, SioTxCount, SioLineErrors and SioBreakControl 'D',
  * query the device's status, which clears its pending line errors (`CE_`
@@ -318,13 +364,14 @@ SIO_API int SIO_CALL SioGetByte(int port);
  * result is 1. Otherwise the device's line errors are cleared and buffer[0]
  * is set to 0 before the read, so it is 0 after a read that found nothing
  * and after `SIO_IO_FAILED`. The bytes are not masked to the data bits. The
- * call returns only when the system no longer writes into the buffer.
+ * system never writes into the buffer: the bytes are copied there from the
+ * port's own read buffer (at most 1024 per call).
  * @param port 0..255, open.
  * @param buffer where the bytes go.
  * @param size its size in bytes, 1 or more.
  * @return the number of bytes placed in the buffer, 0 when nothing has
- *         arrived (or a read of the port that was left running has not ended
- *         yet; the buffer is then not touched).
+ *         arrived (or a read of the port that the driver did not give up in
+ *         time has not ended yet).
  * @retval SIO_RANGE null buffer or size below 1 (buffer not touched).
  * @retval SIO_IO_FAILED the read cannot start.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions (buffer not touched).
@@ -583,11 +630,13 @@ SIO_API int SIO_CALL SioReadUart(int port, int offset);
 /**
  * @brief Waits up to timeout ms for one of the events of mask.
  *
- * The mask is given to the device for this wait (it replaces the mask of any
- * earlier wait, which ends that one). SioPortControl 'S', SioNotify with
- * window 0 and SioClosePort, called from another thread, wake the wait. In
- * synchronous mode it returns `SIO_DONE` at once. See also
- * @ref sio_platform.
+ * The mask is given to the device for this wait. A request that an earlier
+ * wait on the port left with the driver (after `SIO_PENDING`) is ended
+ * first, so it cannot end this wait. SioPortControl 'S', SioNotify with
+ * window 0 and SioClosePort, called from another thread, wake the wait, also
+ * one that has not begun to wait yet (@ref sio_threads). Not called while a
+ * notification thread runs for the port. In synchronous mode it returns
+ * `SIO_DONE` at once. See also @ref sio_platform.
  * @param port 0..255, open.
  * @param mask `EV_` bits.
  * @param timeout milliseconds; -1 waits without limit.
@@ -597,6 +646,9 @@ SIO_API int SIO_CALL SioReadUart(int port, int offset);
  *         outstanding until the port's next wait or close.
  * @retval SIO_IO_FAILED the device refused the mask or the wait, or the wait
  *         itself failed.
+ * @retval SIO_BUSY a notification thread runs for the port or another
+ *         thread's wait is in progress on it, or the request of an earlier
+ *         wait did not end within 50 ms; nothing was started.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
 SIO_API int SIO_CALL SioWaitEvent(int port, int mask, int timeout);
@@ -612,6 +664,7 @@ SIO_API int SIO_CALL SioWaitEvent(int port, int mask, int timeout);
  * @param character the character in its low 8 bits.
  * @param timeout milliseconds; -1 waits without limit.
  * @retval SIO_DONE, SIO_PENDING, SIO_IO_FAILED as SioWaitEvent.
+ * @retval SIO_BUSY as SioWaitEvent; the event character was not changed.
  * @retval SIO_WIN_ERROR the port's settings cannot be read or set (also on
  *         a closed port); SioWinError gives the system error.
  * @retval IE_BADID port outside 0..255.
@@ -636,7 +689,9 @@ SIO_API int SIO_CALL SioWaitChar(int port, int character, int timeout);
  * @param mask `EV_` bits.
  * @retval 0 the thread was started.
  * @retval 1 window 0: the wake-up was given; or a thread already runs for
- *         the port (it keeps the window, message and mask it was started with).
+ *         the port (it keeps the window, message and mask it was started
+ *         with); or a SioWaitEvent or SioWaitChar of another thread is in
+ *         progress on the port (no thread is started).
  * @retval SIO_THREAD the thread cannot be created or started (with a
  *         message box "Cannot create message thread" while boxes are on).
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.

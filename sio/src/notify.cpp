@@ -11,6 +11,13 @@
 #include "sys_table.h"
 
 namespace sio {
+
+#ifdef SIO_BUILD_DLL
+int holdModuleForThread = 1;
+#else
+int holdModuleForThread = 0;
+#endif
+
 namespace {
 
 constexpr SIZE_T kNotifyStackSize = 1024;
@@ -24,26 +31,20 @@ int ThreadFailure() {
 
 // Takes a reference on the library's DLL that keeps it loaded until the
 // thread gives it back in FreeLibraryAndExitThread; false if it is refused.
-#ifdef SIO_BUILD_DLL
+// Linked into the program itself the library cannot be unloaded, so no
+// reference is taken and the thread ends plainly.
 bool ReferenceOwnModule(HMODULE& module) {
+    module = nullptr;
+    if (!holdModuleForThread) return true;
     const DWORD byAddress = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS;
     return sys.GetModuleHandleExA(byAddress, reinterpret_cast<LPCSTR>(&NotifyThreadProc), &module) != FALSE;
 }
-#else
-// Linked into the program itself, the library cannot be unloaded: no
-// reference is taken, and the thread ends plainly.
-bool ReferenceOwnModule(HMODULE& module) {
-    module = nullptr;
-    return true;
-}
-#endif
 
 // The thread is created suspended so that notifyThread holds its handle
 // before it can run, and so before it can end, and so that its order is in
 // place before a stop that follows at once can clear the notify fields.
-int StartNotifyThread(int port, HWND window, DWORD mask, WORD message) {
+int StartNotifyThread(int port, HWND window, DWORD mask, WORD message, unsigned wakes) {
     PortEntry& entry = portTable[port];
-    entry.notifyStopRequested = false;
     HMODULE module = nullptr;
     if (!ReferenceOwnModule(module)) return ThreadFailure();
     HANDLE thread = sys.CreateThread(nullptr, kNotifyStackSize, NotifyThreadProc, &entry.portNumber,
@@ -52,7 +53,7 @@ int StartNotifyThread(int port, HWND window, DWORD mask, WORD message) {
         if (module) sys.FreeLibrary(module);
         return ThreadFailure();
     }
-    entry.threadOrder = {window, mask, message, module};
+    entry.threadOrder = {window, mask, message, wakes, module};
     entry.notifyThread = thread;
     sys.SetThreadPriority(thread, kNotifyPriority);
     // ResumeThread reports failure as (DWORD)-1, not as 0.
@@ -82,11 +83,13 @@ DWORD WINAPI NotifyThreadProc(LPVOID parameter) {
     ++threadsStarted;
 
     if (CheckOpenPort(port) == 0) {
-        WaitPortEvent(port, order.mask, INFINITE, &entry.notifyStopRequested);
+        WaitPortEvent(port, order.mask, INFINITE, order.wakes);
         // Woken from outside, the wait's request is still with the driver;
-        // left there, it could end into the next thread's wait.
+        // ended here, the port is clean for whatever waits next.
         EndOutstandingEventWait(port);
     }
+    int threadWaits = kThreadWaits;
+    entry.eventWaiter.compare_exchange_strong(threadWaits, kNoWaiter);
 
     // Done with the port's event and device. The end is counted and the port
     // freed before the message goes out, so a window that calls SioNotify
@@ -114,12 +117,18 @@ extern "C" int SioNotify(int port, void* window, int message, int mask) {
     entry.notifyMask = static_cast<DWORD>(mask);
     entry.notifyMessage = static_cast<WORD>(message & 0xFFFF);
     if (!window) {
-        entry.notifyStopRequested = true;
-        SignalEventWait(port);
+        WakeFromOutside(port);
         return 1;
     }
     sys.Sleep(0);
-    if (entry.notifyThread) return 1;  // the running thread keeps the order it was started with
-    return StartNotifyThread(port, static_cast<HWND>(window), static_cast<DWORD>(mask),
-                             static_cast<WORD>(message & 0xFFFF));
+    // The running thread keeps the order it was started with.
+    if (entry.notifyThread) return 1;
+    const unsigned wakes = entry.wakeCount;  // a wake from now on stops the thread
+    // A wait of another thread has the port's event wait: neither ends the other.
+    int free = kNoWaiter;
+    if (!entry.eventWaiter.compare_exchange_strong(free, kThreadWaits)) return 1;
+    int started = StartNotifyThread(port, static_cast<HWND>(window), static_cast<DWORD>(mask),
+                                    static_cast<WORD>(message & 0xFFFF), wakes);
+    if (started != 0) entry.eventWaiter = kNoWaiter;
+    return started;
 }

@@ -19,6 +19,11 @@ constexpr int kEventAssertLine = 319;
 // posts its message, so this passes only when the thread is stuck.
 constexpr DWORD kThreadEndTimeoutMs = 2000;
 constexpr DWORD kThreadPollMs = 10;
+// How long a close or an open gives the calls of other threads inside the
+// port to leave. A woken wait leaves at once (its own waits are bounded far
+// below this), so this passes only when a system call hangs.
+constexpr DWORD kCallsLeaveBoundMs = 1000;
+constexpr DWORD kCallsPollMs = 1;
 
 void FillOpenDcb(DCB& dcb, int rxQueue) {
     dcb.BaudRate = static_cast<DWORD>(defaultBaud);
@@ -108,6 +113,7 @@ int PortIoSetup(int port, HANDLE device, int synchronous) {
     io.handle = device;
     io.synchronous = synchronous;
     io.eventOutstanding = false;
+    io.readKept = 0;
     if (synchronous) {
         syncMode = 1;  // kept for the record; the port follows io.synchronous
         return SIO_DONE;
@@ -122,9 +128,25 @@ int PortIoSetup(int port, HANDLE device, int synchronous) {
 }
 
 void SignalEventWait(int port) {
+    ++portTable[port].wakeCount;  // first: a wait that resets the event after this still sees it
     if (ioTable[port].synchronous) return;
     HANDLE event = ioTable[port].eventOv.hEvent;
     if (event) sys.SetEvent(event);
+}
+
+void WakeFromOutside(int port) {
+    EnterPort(port);
+    if (PortOpen(port)) SignalEventWait(port);
+    LeavePort(port);
+}
+
+bool AwaitCallsLeft(int port) {
+    const std::atomic<int>& inside = portTable[port].callsInside;
+    for (DWORD slept = 0; inside.load() != 0; slept += kCallsPollMs) {
+        if (slept >= kCallsLeaveBoundMs) return false;
+        sys.Sleep(kCallsPollMs);
+    }
+    return true;
 }
 
 void CloseEvents(int port) {
@@ -138,15 +160,17 @@ void CloseEvents(int port) {
 
 namespace {
 
-// True once the thread has ended or its state cannot be read, false while it
-// still runs after the bound. A wait that fails says nothing about the
+// True once the thread has ended, false while it still runs (or cannot be
+// told from running) after the bound. A wait that fails says nothing about the
 // thread, so its exit code is watched for the same time instead.
 bool AwaitThreadEnd(HANDLE thread) {
     const DWORD waited = sys.WaitForSingleObject(thread, kThreadEndTimeoutMs);
     if (waited == WAIT_OBJECT_0) return true;
     for (DWORD slept = 0;; slept += kThreadPollMs) {
-        DWORD exitCode = 0;
-        if (!sys.GetExitCodeThread(thread, &exitCode) || exitCode != STILL_ACTIVE) return true;
+        // An exit code that cannot be read says nothing either: the thread
+        // counts as running, and is ended after the bound.
+        DWORD exitCode = STILL_ACTIVE;
+        if (sys.GetExitCodeThread(thread, &exitCode) && exitCode != STILL_ACTIVE) return true;
         if (waited == WAIT_TIMEOUT || slept >= kThreadEndTimeoutMs) return false;
         sys.Sleep(kThreadPollMs);
     }
@@ -172,13 +196,15 @@ void StopNotifyThread(HANDLE thread) {
 
 void EndNotification(int port) {
     PortEntry& entry = portTable[port];
-    entry.notifyStopRequested = true;
     SignalEventWait(port);
     // Taking the handle makes this close its owner: the thread will not close it.
     HANDLE thread = entry.notifyThread.exchange(nullptr);
     if (!thread) return;  // no thread, or one that is past its wait
     StopNotifyThread(thread);
     CloseCounted(thread);
+    // A thread that was ended cannot give the port's event wait back itself.
+    int threadWaits = kThreadWaits;
+    entry.eventWaiter.compare_exchange_strong(threadWaits, kNoWaiter);
 }
 
 }  // namespace sio
@@ -201,6 +227,12 @@ extern "C" int SioOpenPort(int port, int rxQueue, int txQueue) {
     // the slot's first one. Refuse it here the way Windows does.
     if (portTable[port].handle != INVALID_HANDLE_VALUE) {
         lastWinError = ERROR_ACCESS_DENIED;
+        return SIO_WIN_ERROR;
+    }
+    // A call of another thread still inside the port from before its close
+    // would use the new events and device as its own.
+    if (!AwaitCallsLeft(port)) {
+        lastWinError = ERROR_BUSY;
         return SIO_WIN_ERROR;
     }
 
@@ -234,9 +266,14 @@ extern "C" int SioClosePort(int port) {
     PortEntry& entry = portTable[port];
     HANDLE device = entry.handle;
 
-    EndNotification(port);
+    entry.handle = INVALID_HANDLE_VALUE;  // calls of other threads that come from now on leave at once
+    EndNotification(port);                // wakes the calls already inside, and the thread
+    if (!AwaitCallsLeft(port)) {
+        // A call hangs in the system: its handles are left to it, not closed under it.
+        ++closeFailures;
+        return 0;
+    }
     sys.SetCommTimeouts(device, &entry.savedTimeouts);
-    entry.handle = INVALID_HANDLE_VALUE;
     CloseEvents(port);
     return CloseCounted(device);
 }

@@ -11,8 +11,15 @@ HANDLE InitOverlapped(OVERLAPPED& ov);
 // Prepares the port's transfer record for a newly opened device: SIO_DONE,
 // or SIO_IO_FAILED when an event cannot be created (later ones are not).
 int PortIoSetup(int port, HANDLE device, int synchronous);
-// Wakes a thread waiting for a comm event on the port (overlapped mode).
+// Wakes a wait for a comm event on the port: raises the port's wakeCount and
+// (overlapped mode) sets the wait's event. Only for the port's own caller.
 void SignalEventWait(int port);
+// The same for a call that another thread may make while the port closes:
+// it signals only a port that is still open, and counts as inside it.
+void WakeFromOutside(int port);
+// Waits (bounded) until no call of another thread is inside the port; false
+// when one still is after the bound.
+bool AwaitCallsLeft(int port);
 // Closes the port's three events (overlapped mode).
 void CloseEvents(int port);
 // Waits (bounded) for the notification thread to end; terminates it if it

@@ -49,15 +49,15 @@ int ToggleMessageBoxes() {
     return messageBoxes;
 }
 
-// The system's message for lastWinError into text (capacity bytes, at least
-// 1), always terminated: FormatMessageA leaves the buffer untouched when the
+// The system's message for code into text (capacity bytes, at least 1),
+// always terminated: FormatMessageA leaves the buffer untouched when the
 // message does not fit, so it is emptied first.
-void FormatSystemText(char* text, DWORD capacity) {
+void FormatSystemText(DWORD code, char* text, DWORD capacity) {
     text[0] = '\0';
     // Inserts are ignored: with no argument list a message holding %1 would
     // otherwise make the system read arguments that do not exist.
     DWORD length =
-        sys.FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, lastWinError,
+        sys.FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
                            MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT), text, capacity, nullptr);
     if (length == 0) {  // 0 = failure; the buffer may hold anything
         text[0] = '\0';
@@ -91,10 +91,10 @@ extern "C" int SioPortControl(int port, int letter, int value) {
         case 'H':
             // Win32 handles are 32-bit values even in 64-bit programs; a
             // closed slot's INVALID_HANDLE_VALUE reads as -1.
-            return static_cast<int>(reinterpret_cast<INT_PTR>(portTable[port].handle));
+            return static_cast<int>(reinterpret_cast<INT_PTR>(portTable[port].handle.load()));
         case 'M': return oldWindows;
         case 'O': oldWindows = value == 0 ? 1 : 0; return value;
-        case 'S': SignalEventWait(port); return kWokenWait;
+        case 'S': WakeFromOutside(port); return kWokenWait;
         case 'W': portTable[port].noWait = static_cast<BYTE>(value & 0xFF); return value;
         case 'X': tolerateSetupFailure = static_cast<BYTE>(value & 0xFF); return value;
         default: return kUnknownLetter;
@@ -119,11 +119,14 @@ extern "C" int SioQueryInfo(int letter) {
 }
 
 extern "C" int SioWinError(char* buffer, int size) {
+    // Read once: another thread's failure may replace it meanwhile, and the
+    // text must belong to the code returned.
+    const DWORD code = lastWinError;
     char ownText[kOwnTextSize];
     bool intoCaller = size > 0 && buffer != nullptr;
     char* text = intoCaller ? buffer : ownText;
     DWORD capacity = intoCaller ? static_cast<DWORD>(size) : sizeof ownText;
-    FormatSystemText(text, capacity);
+    FormatSystemText(code, text, capacity);
     if (size == 0) sys.MessageBoxA(nullptr, text, "SioWinError", MB_TASKMODAL | MB_ICONWARNING);
-    return static_cast<int>(lastWinError);
+    return static_cast<int>(code);
 }

@@ -45,25 +45,50 @@ DWORD FinishTransfer(const PortIo& io, int status, OVERLAPPED& ov, DWORD& count)
     return count;
 }
 
+// How long a call waits for the system to finish with a request it has
+// cancelled. A cancel completes at once on a working driver; past this the
+// request is left outstanding (in storage of the port's own), so no call
+// waits for it without a bound.
+constexpr DWORD kCollectBoundMs = 50;
+constexpr DWORD kCollectPollMs = 10;
+
 // Cancels this one request of the port and no other: a write or an event
 // wait of the same port, which CancelIo would abort as well, goes on (a write
-// aborted that way would later pass for done, its rest lost). True when the
-// request is cancelled or has ended by itself (ERROR_NOT_FOUND).
+// aborted that way would later pass for done, its rest lost). False when the
+// system says it holds no such request (it has ended: ERROR_NOT_FOUND).
 bool CancelOwnRequest(const PortIo& io, OVERLAPPED& ov) {
-    return sys.CancelIoEx(io.handle, &ov) || sys.GetLastError() == ERROR_NOT_FOUND;
+    return sys.CancelIoEx(io.handle, &ov) || sys.GetLastError() != ERROR_NOT_FOUND;
 }
 
-// Waits until the system has finished with a cancelled or ended request and
-// returns the bytes it moved. A cancelled request reports them with a failure
-// (operation aborted), so the count is taken whatever the result says.
-DWORD CollectEnded(const PortIo& io, OVERLAPPED& ov) {
-    DWORD moved = 0;
-    sys.GetOverlappedResult(io.handle, &ov, &moved, TRUE);
-    while (StillRunning(ov)) {
-        sys.Sleep(1);  // the event was set early; the cancel completes shortly
-        sys.GetOverlappedResult(io.handle, &ov, &moved, TRUE);
+// Waits, at most kCollectBoundMs, until the system has finished with a
+// cancelled or ended request, and gives the bytes it moved (a cancelled
+// request reports them with a failure, so the count is taken whatever the
+// result says). False while it still runs. The event may have been set by a
+// wake, not by the end, hence the polls of Internal. A request the system no
+// longer holds is over even while Internal still reads pending (Wine can
+// leave a finished request so).
+bool CollectEnded(const PortIo& io, OVERLAPPED& ov, bool systemHoldsIt, DWORD& moved) {
+    sys.WaitForSingleObject(ov.hEvent, kCollectBoundMs);
+    for (DWORD slept = 0; StillRunning(ov) && slept < kCollectBoundMs; slept += kCollectPollMs)
+        sys.Sleep(kCollectPollMs);
+    if (StillRunning(ov)) {
+        if (systemHoldsIt) return false;
+        moved = static_cast<DWORD>(ov.InternalHigh);
+        return true;
     }
-    return moved;
+    moved = 0;
+    sys.GetOverlappedResult(io.handle, &ov, &moved, FALSE);
+    return true;
+}
+
+// Cancels a request that still runs and collects it: true once it is over.
+bool EndRequest(const PortIo& io, OVERLAPPED& ov, DWORD& moved) {
+    if (!StillRunning(ov)) {
+        moved = 0;
+        sys.GetOverlappedResult(io.handle, &ov, &moved, FALSE);
+        return true;
+    }
+    return CollectEnded(io, ov, CancelOwnRequest(io, ov), moved);
 }
 
 }  // namespace
@@ -105,11 +130,10 @@ int AwaitWrite(int port, DWORD timeout) {
 
 int AwaitArrivedRead(int port) {
     PortIo& io = ioTable[port];
-    if (io.synchronous || io.readStatus != SIO_PENDING) return AwaitRead(port, INFINITE);
-    // A read that cannot be cancelled is waited for: it writes into the
-    // caller's buffer, which must not be touched once the caller has it back.
-    if (!CancelOwnRequest(io, io.readOv)) return AwaitRead(port, INFINITE);
-    io.bytesRead = CollectEnded(io, io.readOv);
+    if (io.synchronous || io.readStatus != SIO_PENDING) return AwaitRead(port, 0);
+    DWORD moved = 0;
+    if (!EndRequest(io, io.readOv, moved)) return SIO_PENDING;
+    io.bytesRead = moved;
     io.readStatus = SIO_DONE;
     return SIO_DONE;
 }
@@ -133,7 +157,12 @@ int StartEventWait(int port, DWORD mask) {
         io.eventStatus = SIO_IO_FAILED;
         return SIO_IO_FAILED;
     }
-    sys.ResetEvent(io.eventOv.hEvent);
+    // An event left set by the last wait would end this one at once, as if
+    // an event had come.
+    if (!sys.ResetEvent(io.eventOv.hEvent)) {
+        io.eventStatus = SIO_IO_FAILED;
+        return SIO_IO_FAILED;
+    }
     io.eventStatus = StatusAfterStart(sys.WaitCommEvent(io.handle, &io.eventMask, &io.eventOv));
     io.eventOutstanding = io.eventStatus == SIO_PENDING;
     return io.eventStatus;
@@ -148,18 +177,13 @@ int AwaitEventWait(int port, DWORD timeout) {
     return io.eventStatus;
 }
 
-void EndOutstandingEventWait(int port) {
+bool EndOutstandingEventWait(int port) {
     PortIo& io = ioTable[port];
-    if (io.synchronous || !io.eventOutstanding) return;
-    if (!StillRunning(io.eventOv)) {
-        io.eventOutstanding = false;
-        return;
-    }
-    // A request that cannot be cancelled stays outstanding; waiting for it
-    // could take for ever, and the next start replaces it as before.
-    if (!CancelOwnRequest(io, io.eventOv)) return;
-    CollectEnded(io, io.eventOv);
+    if (io.synchronous || !io.eventOutstanding) return true;
+    DWORD moved = 0;
+    if (!EndRequest(io, io.eventOv, moved)) return false;
     io.eventOutstanding = false;
+    return true;
 }
 
 }  // namespace sio

@@ -25,14 +25,17 @@ int AwaitEventWait(int port, DWORD timeout);
 // Ends the port's event wait if its WaitCommEvent is still outstanding (the
 // wait was woken from outside or timed out): cancels that request alone and
 // collects it, so that it cannot complete later into another wait's storage
-// and event and make that wait report an event that never happened.
-void EndOutstandingEventWait(int port);
+// and event and make that wait report an event that never happened. False
+// when the request did not end within a short bound: it stays outstanding,
+// and no new wait may start on the port until it has ended.
+bool EndOutstandingEventWait(int port);
 
-// Waits for a started read only as long as it takes to collect what has
-// already arrived. The port's read time-outs ask for a read that returns at
-// once; a driver that leaves such a read pending (Wine does on an empty
-// queue) gets it cancelled, and the bytes it moved before it ended become
-// the read's count. When this returns, the system is done with the buffer.
+// Ends a started read as soon as what has already arrived is collected. The
+// port's read time-outs ask for a read that returns at once; a driver that
+// leaves such a read pending (Wine does on an empty queue) gets it cancelled,
+// and the bytes it moved before it ended become the read's count: SIO_DONE.
+// SIO_PENDING when the read did not end within a short bound: it goes on in
+// the storage it was given, so reads are given the port's own buffer.
 int AwaitArrivedRead(int port);
 
 }  // namespace sio

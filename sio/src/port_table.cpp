@@ -25,7 +25,7 @@ BYTE resetDeviceAtOpen = 0;
 BYTE tolerateSetupFailure = 1;
 int messageBoxes = 1;
 int oldWindows = 0;
-int syncMode = 0;
+std::atomic<int> syncMode{0};
 std::atomic<DWORD> lastWinError{0};
 std::atomic<int> threadsStarted{0};
 std::atomic<int> threadsEnded{0};
@@ -41,6 +41,11 @@ const COMMTIMEOUTS openTimeouts = {MAXDWORD, 0, 0, 0, 0};
 namespace {
 // Guards the copy into commStat, which two ports' calls may publish at once.
 std::atomic_flag commStatBusy = ATOMIC_FLAG_INIT;
+// How long a caller that finds the flag or the tables taken sleeps before it
+// looks again. Not 0: Sleep(0) gives the processor only to threads of the
+// same or a higher priority, so on one processor a higher-priority caller
+// would starve the holder; any longer sleep lets every thread run.
+constexpr DWORD kTakenRetryMs = 1;
 }  // namespace
 
 void StandardAssertReport(const char* expression, const char* file, int line) {
@@ -61,7 +66,7 @@ void LibraryInit() {
     if (initDone.load(std::memory_order_acquire) == kInitDone) return;
     int expected = kInitNone;
     if (!initDone.compare_exchange_strong(expected, kInitRunning)) {
-        while (initDone.load(std::memory_order_acquire) != kInitDone) sys.Sleep(0);
+        while (initDone.load(std::memory_order_acquire) != kInitDone) sys.Sleep(kTakenRetryMs);
         return;
     }
     oldWindows = IsOldWindows();
@@ -87,8 +92,7 @@ int CheckOpenPort(int port) {
 BOOL QueryCommStatus(HANDLE device, DWORD* errors, COMSTAT& status) {
     BOOL result = sys.ClearCommError(device, errors, &status);
     if (!result) return result;
-    while (commStatBusy.test_and_set(std::memory_order_acquire)) {
-    }
+    while (commStatBusy.test_and_set(std::memory_order_acquire)) sys.Sleep(kTakenRetryMs);
     commStat = status;
     commStatBusy.clear(std::memory_order_release);
     return result;

@@ -13,6 +13,10 @@
 namespace sio {
 
 constexpr int kPortCount = 256;
+// The most that one read call takes from the port.
+constexpr DWORD kReadBufferSize = 1024;
+// Who drives a port's event wait (PortEntry::eventWaiter).
+enum : int { kNoWaiter = 0, kCallerWaits = 1, kThreadWaits = 2 };
 
 // How the caller's thread and a port's notification thread share the notify
 // fields (no lock; each field is atomic):
@@ -29,12 +33,22 @@ constexpr int kPortCount = 256;
 //  - The thread gives the handle up only after its wait and after counting its
 //    end, so a close that finds 0 knows the thread no longer touches the event
 //    or the device and has been counted in threadsEnded.
-//  - A wake (SetEvent) that comes before the thread has started its wait would
-//    be undone by the start (ResetEvent, and the system's own reset when the
-//    wait pends): notifyStopRequested, set before the wake and looked at by the
-//    thread once the wait has started, keeps such a wake from being lost.
+//
+// How a wake reaches a wait that has not begun to wait yet: every wake raises
+// wakeCount before it sets the event. A wait notes the count when its call
+// begins (the notification thread: when SioNotify starts it) and looks again
+// once its start has reset the event; a wake in between ends it as the event
+// would have.
+//
+// How a close keeps its handles from the calls that other threads make on the
+// port (the event waits and the wakes): such a call raises callsInside, then
+// looks at handle; SioClosePort first sets handle to closed, then wakes, then
+// waits until callsInside is 0. A call either sees the port closed and leaves,
+// or is counted before the close looks, and is woken.
 struct PortEntry {
-    HANDLE handle;  // open device, INVALID_HANDLE_VALUE while closed
+    // Open device, INVALID_HANDLE_VALUE while closed. Written by the open and
+    // the close on the caller's thread; read by the calls of other threads.
+    std::atomic<HANDLE> handle;
     // Written by SioNotify (caller) before the thread runs, cleared by the
     // thread or by SioClosePort, whichever takes the handle first.
     std::atomic<HANDLE> notifyThread;
@@ -51,10 +65,14 @@ struct PortEntry {
     std::atomic<WORD> notifyMessage;
     BYTE dataMask;  // (1 << data bits) - 1, applied by SioGetByte
     BYTE noWait;    // nonzero: block writes do not wait for completion
-    // Set by SioNotify with window 0 and by SioClosePort before they wake the
-    // thread; cleared by SioNotify before it starts a thread; read by the
-    // thread once its event wait has started.
-    std::atomic<bool> notifyStopRequested;
+    // Raised by every wake of the port's event wait (any thread).
+    std::atomic<unsigned> wakeCount;
+    // Calls of other threads inside the port (event waits, wakes).
+    std::atomic<int> callsInside;
+    // Who drives the port's one event wait: kNoWaiter, kCallerWaits (a
+    // SioWaitEvent or SioWaitChar call, for its length) or kThreadWaits (from
+    // SioNotify's start of the thread until the thread has left the port).
+    std::atomic<int> eventWaiter;
     // What the next notification thread works with: written by SioNotify
     // while the thread is still suspended (so a stop that follows at once
     // cannot clear it first), read only by that thread.
@@ -62,6 +80,7 @@ struct PortEntry {
         HWND window;
         DWORD mask;
         WORD message;
+        unsigned wakes;  // wakeCount when SioNotify started the thread
         HMODULE module;  // the library's module, held loaded for the thread's life
     } threadOrder;
 };
@@ -85,8 +104,13 @@ struct PortIo {
     // Storage the system may still write into (or read from) after the call
     // that started an operation has returned: it lives as long as the port.
     BYTE byteOut;     // the byte of SioPutByte
-    BYTE byteIn;      // the byte of SioGetByte
     DWORD eventMask;  // the events that occurred, written by the system when a wait ends
+    // Every read goes into this buffer, never into the caller's: a read that
+    // the driver will not give up in time is left running here and handed
+    // over by a later read call. readKept bytes from readFrom on are waiting.
+    BYTE readBuffer[kReadBufferSize];
+    DWORD readKept;
+    DWORD readFrom;
 };
 
 extern PortEntry portTable[kPortCount];
@@ -110,8 +134,9 @@ extern BYTE tolerateSetupFailure;
 extern int messageBoxes;
 extern int oldWindows;
 // 1 once any port was opened for synchronous I/O; never cleared. Each port
-// follows its own PortIo::synchronous, not this.
-extern int syncMode;
+// follows its own PortIo::synchronous, not this. Opens on several threads may
+// set it at once.
+extern std::atomic<int> syncMode;
 // Written by a failing call on any thread; SioWinError reads the latest.
 extern std::atomic<DWORD> lastWinError;
 // Raised by notification threads (of any port, at once) and by failed closes
@@ -128,6 +153,9 @@ extern char deviceName[12];
 // own COMSTAT and publishes a copy here.
 extern COMSTAT commStat;
 extern const COMMTIMEOUTS openTimeouts;
+// Nonzero in the DLL build: a notification thread holds the library's module
+// until it ends. The static build's tests switch it on to walk those calls.
+extern int holdModuleForThread;
 
 // One-time initialisation of the tables; later calls do nothing.
 void LibraryInit();
@@ -141,6 +169,18 @@ int CheckOpenPort(int port);
 // ClearCommError into status (the caller's own), then published as
 // commStat; the system's result.
 BOOL QueryCommStatus(HANDLE device, DWORD* errors, COMSTAT& status);
+// A call of another thread inside a port (an event wait or a wake) counts
+// itself for its whole length, so a close does not release the port's
+// handles under it (no destructor does it: the library is built so that it
+// needs no unwinding support). EnterPort returns the port's wakeCount as the
+// call found it, taken before the call looks whether the port is open.
+inline unsigned EnterPort(int port) {
+    ++portTable[port].callsInside;
+    return portTable[port].wakeCount.load();
+}
+inline void LeavePort(int port) { --portTable[port].callsInside; }
+inline bool PortOpen(int port) { return portTable[port].handle.load() != INVALID_HANDLE_VALUE; }
+
 // CloseHandle that counts its failures in closeFailures.
 BOOL CloseCounted(HANDLE handle);
 int LibMessageBox(const char* text);

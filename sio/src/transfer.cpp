@@ -1,7 +1,11 @@
 // The byte, block and queue calls. Reads and writes run through the transfer
-// layer; a read hands back only what has already arrived and never returns
-// while the system may still write into the caller's buffer. The one byte of
-// SioPutByte and SioGetByte lives in the port's record, not on the stack.
+// layer. A read hands back only what has already arrived, within a short
+// bound, and reads into the port's own buffer: a read that the driver does not
+// give up in time goes on there, never in the caller's memory, and a later
+// read hands over what it brought. The byte of SioPutByte lives in the port's
+// record too, not on the stack.
+#include <string.h>
+
 #include "overlapped.h"
 #include "sio_state.h"
 #include "sys_table.h"
@@ -28,18 +32,40 @@ bool TakePushback(int port, BYTE* byte) {
     return true;
 }
 
-// Reads what has arrived into storage: the byte count, or a negative code
-// when the read could not start. A read still running from elsewhere gives 0
-// without touching storage.
-int ReadArrived(int port, void* storage, DWORD size) {
+// Copies what the port's buffer holds, up to size bytes, to out.
+int HandOver(PortIo& io, BYTE* out, DWORD size) {
+    DWORD count = io.readKept < size ? io.readKept : size;
+    memcpy(out, io.readBuffer + io.readFrom, count);
+    io.readFrom += count;
+    io.readKept -= count;
+    return static_cast<int>(count);
+}
+
+// Ends the port's read and keeps what it brought; false while it still runs.
+bool CollectRead(int port) {
+    if (AwaitArrivedRead(port) != SIO_DONE) return false;
+    PortIo& io = ioTable[port];
+    io.readKept = io.bytesRead;
+    io.readFrom = 0;
+    return true;
+}
+
+// Reads what has arrived, up to size bytes, into out: the byte count, or
+// SIO_IO_FAILED when the read could not start. Bytes a late read brought come
+// first; while such a read still runs, nothing has arrived yet.
+int ReadArrived(int port, BYTE* out, DWORD size) {
+    PortIo& io = ioTable[port];
     DWORD errors = 0;
     COMSTAT status;
     QueryComm(port, &errors, status);  // the result does not matter; the call clears line errors
-    int started = StartRead(port, storage, size);
-    if (started == SIO_IO_FAILED) return SIO_IO_FAILED;
-    if (started == SIO_NO_DATA) return 0;
-    AwaitArrivedRead(port);
-    return static_cast<int>(FinishRead(port));
+    const bool leftRunning = !io.synchronous && io.readStatus == SIO_PENDING;
+    if (io.readKept == 0 && leftRunning && !CollectRead(port)) return 0;
+    if (io.readKept == 0) {
+        DWORD want = size < kReadBufferSize ? size : kReadBufferSize;
+        if (StartRead(port, io.readBuffer, want) == SIO_IO_FAILED) return SIO_IO_FAILED;
+        if (!CollectRead(port)) return 0;
+    }
+    return HandOver(io, out, size);
 }
 
 }  // namespace
@@ -77,7 +103,8 @@ extern "C" int SioReadBlock(int port, char* buffer, int size) {
         buffer[0] = static_cast<char>(pushed);
         return 1;
     }
-    return ReadArrived(port, buffer, static_cast<DWORD>(size));
+    buffer[0] = 0;  // what a read that finds nothing leaves there
+    return ReadArrived(port, reinterpret_cast<BYTE*>(buffer), static_cast<DWORD>(size));
 }
 
 extern "C" int SioGetByte(int port) {
@@ -85,11 +112,11 @@ extern "C" int SioGetByte(int port) {
     if (check != 0) return check;
     BYTE pushed = 0;
     if (TakePushback(port, &pushed)) return pushed;  // handed back as it was pushed, unmasked
-    PortIo& io = ioTable[port];
-    int got = ReadArrived(port, &io.byteIn, 1);
+    BYTE byte = 0;
+    int got = ReadArrived(port, &byte, 1);
     if (got == SIO_IO_FAILED) return SIO_IO_FAILED;
     if (got <= 0) return SIO_NO_DATA;
-    return io.byteIn & portTable[port].dataMask;
+    return byte & portTable[port].dataMask;
 }
 
 extern "C" int SioUngetByte(int port, int byte) {
@@ -111,6 +138,7 @@ extern "C" int SioFlushRx(int port) {
     if (check != 0) return check;
     sys.PurgeComm(portTable[port].handle, PURGE_RXCLEAR);
     portTable[port].pushback = 0;
+    ioTable[port].readKept = 0;  // received too, only already taken from the device
     return 0;
 }
 

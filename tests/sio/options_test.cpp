@@ -13,18 +13,34 @@
 #include "sio_state.h"
 #include "sys_override.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 
 namespace {
 
-TEST(Options, ResetAndNoWaitReturnTheirLetters) {
+// "R" reaches the next open as a device reset; "W" makes every slot's block
+// writes return at once, and leaves the message boxes on.
+TEST(Options, ResetAndNoWaitActAtTheNextOpenAndWrite) {
+    VirtualSerialDriver driver;
+    static int resets;
+    resets = 0;
+    static decltype(sys.EscapeCommFunction) escape;
+    escape = sys.EscapeCommFunction;
+    sys.EscapeCommFunction = [](HANDLE device, DWORD function) WINAPI -> BOOL {
+        resets += function == RESETDEV;
+        return escape(device, function);
+    };
     EXPECT_EQ(SioOption('R'), 82);
     EXPECT_EQ(SioOption('R'), 82);
-    EXPECT_EQ(resetDeviceAtOpen, 1);
     EXPECT_EQ(SioOption('W'), 87);
-    for (const PortEntry& entry : portTable) ASSERT_EQ(entry.noWait, 87);
-    EXPECT_EQ(messageBoxes, 1);  // "W" leaves the message boxes alone
+    for (int port : {0, 255}) {
+        ASSERT_EQ(SioOpenPort(port, 1024, 1024), 0);
+        EXPECT_EQ(SioWriteBlock(port, "abc", 3), 1) << port;
+        EXPECT_NE(SioClosePort(port), 0);
+    }
+    EXPECT_EQ(resets, 2);
+    EXPECT_EQ(SioOption('m'), 0);  // still on until now
 }
 
 TEST(Options, MessageBoxToggleAnnouncesOnlyItsReturn) {
@@ -77,6 +93,8 @@ TEST(PortControl, ClosedSlotTable) {
 
 TEST(PortControl, WakeSignalsTheEventWaitOnlyInOverlappedMode) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    LibraryInit();
+    portTable[4].handle = event;  // marks the slot open; only an open port's wait is woken
     ioTable[4].eventOv.hEvent = event;
     EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
@@ -85,13 +103,14 @@ TEST(PortControl, WakeSignalsTheEventWaitOnlyInOverlappedMode) {
     EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
     EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     ioTable[4].synchronous = 0;
+    portTable[4].handle = INVALID_HANDLE_VALUE;
     CloseHandle(event);
 }
 
 TEST(LinePortControl, HandleOfAnOpenPortAndNoWaitSurvivesOpenAndClose) {
     EXPECT_EQ(SioPortControl(kLinePort, 'W', 1), 1);
     ASSERT_EQ(SioOpenPort(kLinePort, 1024, 1024), 0);
-    int handle = static_cast<int>(reinterpret_cast<INT_PTR>(portTable[kLinePort].handle));
+    int handle = static_cast<int>(reinterpret_cast<INT_PTR>(portTable[kLinePort].handle.load()));
     EXPECT_NE(handle, -1);
     EXPECT_EQ(SioPortControl(kLinePort, 'B', 0), handle);
     EXPECT_EQ(SioPortControl(kLinePort, 'H', 0), handle);
@@ -187,6 +206,22 @@ TEST_F(WinError, TooSmallOrTextlessLeavesAnEmptyStringWithinTheSize) {
     SioWinError(buffer, 1);
     EXPECT_EQ(buffer[0], '\0');
     EXPECT_TRUE(BufferUntouchedFrom(1));
+}
+
+// Another thread's failure that lands while the text is formed: the code
+// returned is the one whose text was given.
+TEST_F(WinError, TextAndCodeBelongToOneError) {
+    FakeSystemText::Install("File not found.\r\n");
+    lastWinError = ERROR_FILE_NOT_FOUND;
+    static decltype(sys.FormatMessageA) formText;
+    formText = sys.FormatMessageA;
+    sys.FormatMessageA = [](DWORD flags, LPCVOID source, DWORD id, DWORD language, LPSTR text, DWORD size,
+                            va_list* args) WINAPI -> DWORD {
+        lastWinError = ERROR_ACCESS_DENIED;
+        return formText(flags, source, id, language, text, size, args);
+    };
+    EXPECT_EQ(SioWinError(buffer, 128), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(FakeSystemText::messageId, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST(WinErrorAfterOpen, FailedOpenOfAMissingPortKeepsTheSystemError) {

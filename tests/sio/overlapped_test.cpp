@@ -247,8 +247,8 @@ void PrintTo(const CancelCase& c, std::ostream* os) { *os << c.name; }
 
 class OverlappedEndReadCancelRefused : public ::testing::TestWithParam<CancelCase> {};
 
-// A read that cannot be cancelled is waited for, never cancelled together
-// with the port's other requests: CancelIo would abort a no-wait write too.
+// A read that cannot be cancelled is never cancelled together with the
+// port's other requests: CancelIo would abort a no-wait write too.
 TEST_P(OverlappedEndReadCancelRefused, NeverCancelsThePortsOtherRequests) {
     OpenFakePort(false);
     SysOverride guard;
@@ -267,7 +267,7 @@ TEST_P(OverlappedEndReadCancelRefused, NeverCancelsThePortsOtherRequests) {
         ++Fake::calls;
         return TRUE;
     };
-    // The refused read ends by itself while the library waits for it.
+    // The refused read ends by itself within the library's short wait for it.
     sys.WaitForSingleObject = [](HANDLE, DWORD) WINAPI -> DWORD {
         ioTable[kFakePort].readOv.Internal = 0;
         ioTable[kFakePort].readOv.InternalHigh = 2;

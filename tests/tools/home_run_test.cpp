@@ -17,13 +17,23 @@ namespace {
 decltype(sio::sys.WriteFile) realWriteFile;
 decltype(sio::sys.SetCommState) realSetCommState;
 int writes = 0;
-bool cutShort = false;
+int shortWrite = 0;   // the write that goes out 4 bytes short; 0: none
+int failedWrite = 0;  // the write that fails; 0: none
 
-BOOL WINAPI ThirdWriteFails(HANDLE device, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) {
-    if (++writes != 3) return realWriteFile(device, data, count, done, ov);
-    if (cutShort) return realWriteFile(device, data, count - 4, done, ov);
+BOOL WINAPI FaultyWrite(HANDLE device, LPCVOID data, DWORD count, LPDWORD done, LPOVERLAPPED ov) {
+    if (++writes == shortWrite) return realWriteFile(device, data, count - 4, done, ov);
+    if (writes != failedWrite) return realWriteFile(device, data, count, done, ov);
     SetLastError(ERROR_GEN_FAILURE);
     return FALSE;
+}
+
+// Inside a SysOverride scope.
+void InstallFaultyWrites(int shortOne, int failedOne) {
+    realWriteFile = sio::sys.WriteFile;
+    writes = 0;
+    shortWrite = shortOne;
+    failedWrite = failedOne;
+    sio::sys.WriteFile = FaultyWrite;
 }
 
 struct RunOutput {
@@ -49,10 +59,7 @@ TEST_P(LineHomeRunFailedFrame, PrintsTheErrorInsteadOfTheBannerAndFails) {
     Peer peer(kPeerPort);
     ASSERT_TRUE(peer.ok());
     SysOverride guard;
-    realWriteFile = sio::sys.WriteFile;
-    writes = 0;
-    cutShort = GetParam();
-    sio::sys.WriteFile = ThirdWriteFails;
+    InstallFaultyWrites(GetParam() ? 3 : 0, GetParam() ? 0 : 3);
     RunOutput run = RunOnCom3();
     EXPECT_EQ(run.exitCode, home::kExitPortError);
     EXPECT_EQ(writes, 6);
@@ -67,6 +74,19 @@ INSTANTIATE_TEST_SUITE_P(LineFrame3, LineHomeRunFailedFrame, ::testing::Values(f
                          [](const ::testing::TestParamInfo<bool>& row) {
                              return std::string(row.param ? "Short" : "Failed");
                          });
+
+// A short frame before a failed one: the error line names the failed frame,
+// whose code the screen shows, not the short one before it.
+TEST(LineHomeRun, ErrorLineNamesTheFrameTheScreenReports) {
+    Peer peer(kPeerPort);
+    ASSERT_TRUE(peer.ok());
+    SysOverride guard;
+    InstallFaultyWrites(2, 4);
+    RunOutput run = RunOnCom3();
+    EXPECT_EQ(run.exitCode, home::kExitPortError);
+    EXPECT_NE(run.out.find("Unknown code -13"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("frame 4 was not sent: Unknown code -13"), std::string::npos) << run.err;
+}
 
 TEST(LineHomeRun, DeviceRefusing9600SendsNothing) {
     Peer peer(kPeerPort);

@@ -39,13 +39,17 @@ int RecordingWrite(int port, const char* data, int count) {
     return result;
 }
 
+// Names the frame whose result the screen's error text stands for: the first
+// that failed, or when none failed, the first that went out short.
 void ReportUnsentFrame() {
-    for (int i = 0; i < writesMade; ++i) {
-        int result = writeResults[i];
-        if (result == kFrameSize) continue;
-        PrintError("frame " + std::to_string(i + 1) + " was not sent: " + tools::WriteResultLine(result));
-        return;
-    }
+    int first = -1;
+    for (int i = 0; i < writesMade && first < 0; ++i)
+        if (writeResults[i] < 0) first = i;
+    for (int i = 0; i < writesMade && first < 0; ++i)
+        if (writeResults[i] != kFrameSize) first = i;
+    if (first < 0) return;
+    PrintError("frame " + std::to_string(first + 1) +
+               " was not sent: " + tools::WriteResultLine(writeResults[first]));
 }
 
 // Collects until all six replies are in, or the line has been quiet for

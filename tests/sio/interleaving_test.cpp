@@ -1,0 +1,191 @@
+// Calls of several threads on one port, each interleaving forced by a pause
+// point (a thread held inside a system call) or by a completion the virtual
+// driver holds back, and run a thousand times: a wake is never lost, a close
+// never releases a handle under a call, a wait is never completed by a
+// request it did not start, and no wait outlasts its bound.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <thread>
+
+#include "driver_cable.h"
+#include "message_window.h"
+#include "pause_point.h"
+#include "sio.h"
+#include "sio_state.h"
+#include "sys_override.h"
+#include "virtual_serial_driver.h"
+
+using namespace sio;
+
+namespace {
+
+constexpr int kRounds = 1000;
+constexpr int kOther = 4;       // COM5, on another cable
+constexpr DWORD kLong = 10000;  // deadline for what happens at once
+constexpr int kWaitMs = 3000;   // a wait's own time-out, when it must not matter
+
+class Interleaving : public DriverCable {
+protected:
+    void TearDown() override {
+        VirtualSerialDriver::Hold(kEnd, false);
+        VirtualSerialDriver::ReleaseHeld(kEnd);
+        DriverCable::TearDown();
+    }
+    static HANDLE Device(int port) { return ioTable[port].handle; }
+    // Polls until the next event wait of kEnd pends, delivering what the
+    // driver holds back meanwhile; false after the deadline.
+    static bool PendsWhileReleasing(long after) {
+        for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < kLong;) {
+            VirtualSerialDriver::ReleaseHeld(kEnd);
+            if (VirtualSerialDriver::WaitUntilPending(kEnd, after, 1)) return true;
+        }
+        return false;
+    }
+    // The next message, with held completions delivered meanwhile.
+    bool NextMessage(MessageWindow::Post* post) {
+        for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < kLong;) {
+            VirtualSerialDriver::ReleaseHeld(kEnd);
+            if (window_.NextPost(post, 1)) return true;
+        }
+        return false;
+    }
+
+    SysOverride guard_;
+    MessageWindow window_;
+};
+
+}  // namespace
+
+// The waiter is held before its start resets the event; the wake lands then.
+TEST_F(Interleaving, WakeBeforeTheWaitsResetEndsTheWait) {
+    for (int round = 0; round < kRounds; ++round) {
+        int result = 0;
+        PauseAt<&SysTable::SetCommMask> beforeReset(Device(kEnd));
+        std::thread waiter([&result] { result = SioWaitEvent(kEnd, EV_RXCHAR, kWaitMs); });
+        bool held = beforeReset.Reached(kLong);
+        EXPECT_EQ(SioPortControl(kEnd, 'S', 0), 2);
+        beforeReset.Release();
+        waiter.join();
+        ASSERT_TRUE(held) << "round " << round;
+        ASSERT_EQ(result, SIO_DONE) << "round " << round << ": the wake was lost";
+    }
+}
+
+// Another thread closes the port while a waiter is past its open check, and
+// opens another port at once: the waiter must never reach that port's handle
+// (Wine hands the lowest free handle value out again).
+TEST_F(Interleaving, CloseWaitsForTheWaiterInsideThePort) {
+    for (int round = 0; round < kRounds; ++round) {
+        int result = 0;
+        HANDLE closed = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        PauseAt<&SysTable::SetCommMask> insidePort(Device(kEnd));
+        std::thread waiter([&result] { result = SioWaitEvent(kEnd, EV_RXCHAR, -1); });
+        bool held = insidePort.Reached(kLong);
+        std::thread closer([closed] {
+            SioClosePort(kEnd);
+            SioOpenPort(kOther, 1024, 1024);
+            ::SetEvent(closed);
+        });
+        // The close may not finish while the waiter is held; give it the chance.
+        bool closedUnderTheWaiter = ::WaitForSingleObject(closed, 10) == WAIT_OBJECT_0;
+        insidePort.Release();
+        waiter.join();
+        closer.join();
+        ::CloseHandle(closed);
+        ASSERT_TRUE(held) << "round " << round;
+        EXPECT_FALSE(closedUnderTheWaiter) << "round " << round;
+        EXPECT_EQ(result, SIO_DONE) << "round " << round;
+        EXPECT_EQ(VirtualSerialDriver::Mask(kOther), 0u) << "round " << round;
+        EXPECT_EQ(VirtualSerialDriver::WaitsStarted(kOther), 0) << "round " << round;
+        ASSERT_NE(SioClosePort(kOther), 0);
+        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0);
+        if (HasFailure()) FAIL() << "round " << round;
+    }
+}
+
+// A wait that timed out leaves its request with the driver; the thread that
+// SioNotify starts next must end it, not be completed by it when it ends late.
+TEST_F(Interleaving, NotificationAfterATimedOutWaitPostsOnlyForAnEvent) {
+    for (int round = 0; round < kRounds; ++round) {
+        ASSERT_EQ(SioWaitEvent(kEnd, EV_RXCHAR, 0), SIO_PENDING) << "round " << round;
+        VirtualSerialDriver::Hold(kEnd, true);
+        long waits = VirtualSerialDriver::WaitsStarted(kEnd);
+        ASSERT_EQ(SioNotify(kEnd, window_.hwnd(), WM_APP, EV_RXCHAR), 0) << "round " << round;
+        ASSERT_TRUE(PendsWhileReleasing(waits)) << "round " << round;
+        VirtualSerialDriver::ReleaseHeld(kEnd);  // an old request ending now must reach nobody
+        MessageWindow::Post post{};
+        ASSERT_FALSE(window_.NextPost(&post, 2)) << "round " << round << ": a message without an event";
+        SioNotify(kEnd, nullptr, WM_APP, EV_RXCHAR);
+        ASSERT_TRUE(NextMessage(&post)) << "round " << round;
+        VirtualSerialDriver::Hold(kEnd, false);
+    }
+    EXPECT_EQ(threadsEnded, kRounds);
+}
+
+// While the notification thread has the port's event wait, an event call
+// gets SIO_BUSY and leaves the thread's wait alone.
+TEST_F(Interleaving, EventCallsBesideARunningThreadAreRefused) {
+    long waits = VirtualSerialDriver::WaitsStarted(kEnd);
+    ASSERT_EQ(SioNotify(kEnd, window_.hwnd(), WM_APP, EV_RXCHAR), 0);
+    ASSERT_TRUE(VirtualSerialDriver::WaitUntilPending(kEnd, waits, kLong));
+    EXPECT_EQ(SioWaitEvent(kEnd, EV_TXEMPTY, 0), SIO_BUSY);
+    EXPECT_EQ(SioWaitChar(kEnd, '\r', 0), SIO_BUSY);
+    EXPECT_EQ(VirtualSerialDriver::Mask(kEnd), static_cast<DWORD>(EV_RXCHAR));
+    MessageWindow::Post post{};
+    EXPECT_FALSE(window_.NextPost(&post, 20));
+    ASSERT_EQ(SioPutByte(kFar, 'x'), 1);
+    EXPECT_TRUE(window_.NextPost(&post, kLong));
+}
+
+// A stopped thread whose cancelled wait the driver never reports complete
+// still ends within its bound, and the port serves the next thread.
+TEST_F(Interleaving, StoppedThreadWhoseWaitNeverCompletesStillEnds) {
+    long waits = VirtualSerialDriver::WaitsStarted(kEnd);
+    ASSERT_EQ(SioNotify(kEnd, window_.hwnd(), WM_APP, EV_RXCHAR), 0);
+    ASSERT_TRUE(VirtualSerialDriver::WaitUntilPending(kEnd, waits, kLong));
+    VirtualSerialDriver::Hold(kEnd, true);
+    EXPECT_EQ(SioNotify(kEnd, nullptr, WM_APP, EV_RXCHAR), 1);
+    MessageWindow::Post post{};
+    ASSERT_TRUE(window_.NextPost(&post, kLong)) << "the thread did not end";
+    VirtualSerialDriver::Hold(kEnd, false);
+    VirtualSerialDriver::ReleaseHeld(kEnd);
+    waits = VirtualSerialDriver::WaitsStarted(kEnd);
+    ASSERT_EQ(SioNotify(kEnd, window_.hwnd(), WM_APP, EV_RXCHAR), 0);
+    ASSERT_TRUE(VirtualSerialDriver::WaitUntilPending(kEnd, waits, kLong));
+    EXPECT_FALSE(window_.NextPost(&post, 20));
+}
+
+// A read the driver leaves pending and will not cancel: the call returns
+// with nothing instead of waiting for data, the bytes that come later never
+// reach the caller's buffer, and the next read hands them over.
+TEST_F(Interleaving, UncancellableReadReturnsBeforeDataAndLosesNothing) {
+    COMMTIMEOUTS untilFull = {};  // a read pends until its buffer is full
+    ASSERT_TRUE(sys.SetCommTimeouts(Device(kEnd), &untilFull));
+    sys.CancelIoEx = [](HANDLE, LPOVERLAPPED) WINAPI -> BOOL {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    };
+    char buffer[8];
+    memset(buffer, 0x55, sizeof buffer);
+    int result = -1;
+    HANDLE returned = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread reader([&] {
+        result = SioReadBlock(kEnd, buffer, 4);
+        ::SetEvent(returned);
+    });
+    bool beforeData = ::WaitForSingleObject(returned, kLong) == WAIT_OBJECT_0;
+    ASSERT_EQ(SioWriteBlock(kFar, "abcdefgh", 8), 8);  // ends a read that still waits
+    reader.join();
+    ::CloseHandle(returned);
+    EXPECT_TRUE(beforeData) << "the read waited for data";
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(buffer[0], 0);
+    for (int i = 1; i < 8; ++i) EXPECT_EQ(buffer[i], 0x55) << "the system wrote into the caller's buffer";
+    char next[8] = {};
+    EXPECT_EQ(SioReadBlock(kEnd, next, 2), 2);
+    EXPECT_EQ(SioGetByte(kEnd), 'c');
+    EXPECT_EQ(SioReadBlock(kEnd, next + 2, 6), 1);
+    EXPECT_STREQ(next, "abd");
+}
