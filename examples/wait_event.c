@@ -2,8 +2,8 @@
  * other end of the cable has sent one.
  *   wait_event [SEND_PORT RECEIVE_PORT]   ports as COM numbers, default 3 and 4
  * Some drivers end an event wait early without data (see the reference's
- * platform note), so SIO_DONE is taken as "look now", and the receive count
- * says whether a byte is really there. */
+ * platform note), so the end of a wait is taken as "look now", and the
+ * receive count says whether a byte is really there. */
 #include <windows.h>
 
 #include <stdio.h>
@@ -22,8 +22,11 @@ static int WaitForByte(int port, DWORD timeoutMs) {
         if (spent >= timeoutMs) return 0;
         result = SioWaitEvent(port, EV_RXCHAR, (int)(timeoutMs - spent));
         if (result == SIO_PENDING) return SioRxCount(port) > 0;
-        if (result != SIO_DONE) return result;
-        if (SioRxCount(port) == 0) Sleep(5); /* woken early without data */
+        /* Some drivers (Wine's among them) end a wait early, even with an
+         * error, and the port may still be ending an earlier wait: look, then
+         * wait again until the time is up. */
+        if (result != SIO_DONE && result != SIO_IO_FAILED && result != SIO_BUSY) return result;
+        if (SioRxCount(port) == 0) Sleep(5);
     }
 }
 
