@@ -11,7 +11,7 @@ extern const int AppBaudTable[kBaudEntries];
 constexpr int kResourceStringSize = 100;
 
 struct AppState {
-    int selectedPort = 0;            // port index 0..11 used by every library call
+    int selectedPort = 0;            // port index (0 = COM1) used by every library call
     int selectedBaud = 5;            // index into AppBaudTable, shown in the title (9600)
     int online = 0;                  // set by a successful On Line, cleared by Off Line
     bool screenConstructed = false;  // the text screen is built by the first message

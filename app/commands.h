@@ -3,10 +3,13 @@
 #pragma once
 
 void ShowAboutBox();
-void SelectPort(int port);       // 0..11
+void SelectPort(int port);       // 0..255 (the Port menu lists COM13 and up when present)
 void SelectBaud(int baudEntry);  // 0..9
 void ExitTool();
 void GoOnLine();
 void GoOffLine();
 void ShowHelp();
-void RunHomeOption(int option);  // 1 or 2
+void RunHomeOption(int option);  // 1 or 2, followed by the verdict on the replies
+void ReadHomeSetting();
+// The poll: shows what the open port received and writes a verdict that is due.
+void PollPort();

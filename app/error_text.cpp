@@ -56,3 +56,11 @@ const char* ErrorText(int code) {
     }
     return UnknownCodeText(code);
 }
+
+std::string ErrorLine(int code) {
+    std::string text = ErrorText(code);
+    const char* space = " \t\r\n";
+    size_t first = text.find_first_not_of(space);
+    if (first == std::string::npos) return "error " + std::to_string(code);
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}

@@ -77,13 +77,13 @@ void SleepMs(unsigned milliseconds) { ::Sleep(milliseconds); }
 HomeSequenceIo ProductHomeIo() { return {TextScreen::WriteLine, SleepMs, SioWriteBlock}; }
 
 int RunHomeSequence(int option, int port, const HomeSequenceIo& io) {
-    if (option != 1 && option != 2) return SIO_RANGE;
-    const HomeSequence& sequence = option == 1 ? kHomeOption1 : kHomeOption2;
+    const HomeSequence* sequence = HomeSequenceFor(option);
+    if (sequence == nullptr) return SIO_RANGE;
     const OptionTexts& texts = option == 1 ? kOption1Texts : kOption2Texts;
 
     io.writeLine(kHeader);
     io.writeLine(kBlank);
-    int failure = SendFrames(sequence, port, io);
+    int failure = SendFrames(*sequence, port, io);
     if (failure < 0) {
         io.writeLine(ErrorText(failure));
         return failure;

@@ -9,15 +9,13 @@
 #include "commands.h"
 #include "menu_view.h"
 #include "resource.h"
-#include "sio.h"
-#include "text_buffer.h"
 #include "text_screen.h"
 
 namespace MainWindow {
 namespace {
 
 constexpr UINT kPollPeriodMs = 100;
-constexpr int kPollReadSize = kTextBufferSize - 1;
+constexpr int kCom13Command = IDM_PORT_BASE + (IDM_COM12 - IDM_COM1 + 1);  // the first port the map adds
 
 LRESULT OnCreate(HWND window) {
     app.mainWindow = window;
@@ -50,12 +48,8 @@ LRESULT OnPaint(HWND window) {
     return 0;
 }
 
-// Read errors (a line that has gone away, for one) are ignored: the next
-// tick simply tries again.
 LRESULT OnTimer() {
-    if (!app.online) return 0;
-    int count = SioReadBlock(app.selectedPort, textBuffer, kPollReadSize);
-    if (count > 0) TextScreen::WriteChars(textBuffer, count);
+    PollPort();
     return 0;
 }
 
@@ -63,6 +57,10 @@ LRESULT OnTimer() {
 bool OnCommand(int id) {
     if (id >= IDM_COM1 && id <= IDM_COM12) {
         SelectPort(id - IDM_COM1);
+        return true;
+    }
+    if (id >= kCom13Command && id <= IDM_PORT_LAST) {
+        SelectPort(id - IDM_PORT_BASE);
         return true;
     }
     if (id >= IDM_BAUD_BASE && id <= IDM_BAUD_LAST && id != IDM_BAUD_BASE + 1) {
@@ -77,6 +75,7 @@ bool OnCommand(int id) {
         case IDM_HELP: ShowHelp(); return true;
         case IDM_HOME_OPTION1: RunHomeOption(1); return true;
         case IDM_HOME_OPTION2: RunHomeOption(2); return true;
+        case IDM_READ_HOME: ReadHomeSetting(); return true;
         default: return false;
     }
 }
@@ -117,6 +116,9 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         case WM_DESTROY: return OnDestroy();
         case WM_PAINT: return OnPaint(window);
         case WM_TIMER: return OnTimer();
+        case WM_INITMENUPOPUP:  // the default procedure still sees it
+            PrepareMenu(reinterpret_cast<HMENU>(wParam));
+            break;
         case WM_COMMAND:
             if (OnCommand(LOWORD(wParam))) return 0;
             break;

@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "app_state.h"
+#include "port_map.h"
 #include "resource.h"
 #include "text_buffer.h"
 
@@ -23,11 +24,41 @@ void EnablePortAndBaudItems(UINT state) {
         EnableMenuItem(app.menu, static_cast<UINT>(id), MF_BYCOMMAND | state);
 }
 
+constexpr int kFixedPortItems = 12;   // COM1..COM12
+constexpr int kPortMenuPosition = 1;  // Line, Port, Baud, ...
+
+void AppendPortItem(HMENU portMenu, int port) {
+    char name[8];
+    snprintf(name, sizeof name, "COM%d", port + 1);
+    UINT state =
+        (port == app.selectedPort ? MF_CHECKED : MF_UNCHECKED) | (app.online ? MF_GRAYED : MF_ENABLED);
+    AppendMenuA(portMenu, MF_STRING | state, static_cast<UINT_PTR>(PortCommandId(port)), name);
+}
+
 }  // namespace
+
+int PortCommandId(int port) { return port < kFixedPortItems ? IDM_COM1 + port : IDM_PORT_BASE + port; }
+
+void PrepareMenu(HMENU popup) {
+    HMENU portMenu = GetSubMenu(app.menu, kPortMenuPosition);
+    if (popup == nullptr || popup != portMenu) return;
+    while (GetMenuItemCount(portMenu) > kFixedPortItems) DeleteMenu(portMenu, kFixedPortItems, MF_BYPOSITION);
+    static int present[kPortMapSize];
+    bool listed[kPortMapSize] = {};
+    for (int i = 0, count = ReadPortMap(present); i < count; ++i) listed[present[i]] = true;
+    listed[app.selectedPort] = true;  // a selected port that has gone keeps its check mark in view
+    bool separated = false;
+    for (int port = kFixedPortItems; port < kPortMapSize; ++port) {
+        if (!listed[port]) continue;
+        if (!separated) AppendMenuA(portMenu, MF_SEPARATOR, 0, nullptr);
+        separated = true;
+        AppendPortItem(portMenu, port);
+    }
+}
 
 void ShowStartMarks() {
     Check(IDM_OFFLINE, true);
-    Check(IDM_COM1 + app.selectedPort, true);
+    Check(PortCommandId(app.selectedPort), true);
     Check(IDM_BAUD_BASE + app.selectedBaud, true);
 }
 

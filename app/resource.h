@@ -31,6 +31,9 @@
 #define IDM_HELP 301
 #define IDM_HOME_OPTION1 401
 #define IDM_HOME_OPTION2 402
+#define IDM_READ_HOME 403   // reads the controller's home setting back
+#define IDM_PORT_BASE 2000  // ports above COM12 in the Port menu: IDM_PORT_BASE + port index
+#define IDM_PORT_LAST 2255
 
 // Timer of the 100 ms receive poll.
 #define IDT_POLL 1

@@ -7,14 +7,18 @@ if(NOT SIO_BUILD_DOCS)
   return()
 endif()
 find_program(DOXYGEN_PROGRAM doxygen)
-if(NOT DOXYGEN_PROGRAM)
+if(NOT DOXYGEN_PROGRAM AND SIO_LIBRARY_ONLY)
+  message(STATUS "doxygen not found: the library reference is not built")
+  return()
+elseif(NOT DOXYGEN_PROGRAM)
   message(FATAL_ERROR "doxygen not found: the library reference is built from sio.h "
                       "(Debian package doxygen; scripts/deps installs it), or configure "
                       "with -DSIO_BUILD_DOCS=OFF")
 endif()
 
-# Configures one document: name, title, version, input files, main page.
-function(sio_add_document name title version inputs mainpage depends)
+# Configures one document: name, title, version, input files, main page,
+# the files it is made from, and the install component it goes to.
+function(sio_add_document name title version inputs mainpage depends component)
   set(DOC_TITLE "${title}")
   set(DOC_VERSION "${version}")
   set(DOC_OUTPUT "${PROJECT_BINARY_DIR}/doc/${name}")
@@ -27,7 +31,7 @@ function(sio_add_document name title version inputs mainpage depends)
     DEPENDS ${depends} ${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in
     COMMENT "doxygen: ${title}" VERBATIM)
   add_custom_target(doc_${name} ALL DEPENDS ${DOC_OUTPUT}/index.html)
-  install(DIRECTORY ${DOC_OUTPUT}/ DESTINATION doc/${name})
+  install(DIRECTORY ${DOC_OUTPUT}/ DESTINATION doc/${name} COMPONENT ${component})
   # The same check as a test, so that a run of the tests alone reports an
   # undocumented call too; it writes beside the build's copy, not over it.
   if(SIO_BUILD_TESTS)
@@ -38,8 +42,29 @@ function(sio_add_document name title version inputs mainpage depends)
   endif()
 endfunction()
 
+file(GLOB example_sources ${PROJECT_SOURCE_DIR}/examples/*.c)
 sio_add_document(sio-reference "sio serial library reference" ${SIO_PACKAGE_VERSION}
-  "${PROJECT_SOURCE_DIR}/sio/include/sio.h" ""
-  ${PROJECT_SOURCE_DIR}/sio/include/sio.h)
-sio_add_document(guide "Vantoro configuration tool" ${PROJECT_VERSION} "${PROJECT_SOURCE_DIR}/docs/user-guide.md"
-  "${PROJECT_SOURCE_DIR}/docs/user-guide.md" ${PROJECT_SOURCE_DIR}/docs/user-guide.md)
+  "${PROJECT_SOURCE_DIR}/sio/include/sio.h ${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md"
+  ${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md
+  "${PROJECT_SOURCE_DIR}/sio/include/sio.h;${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md;${example_sources}"
+  documentation)
+if(NOT SIO_LIBRARY_ONLY)
+  sio_add_document(guide "Vantoro configuration tool" ${PROJECT_VERSION} "${PROJECT_SOURCE_DIR}/docs/user-guide.md"
+    "${PROJECT_SOURCE_DIR}/docs/user-guide.md" ${PROJECT_SOURCE_DIR}/docs/user-guide.md tool)
+endif()
+
+# Every table of sio.h reaches the reference whole: no row of the header is
+# broken over lines, and doxygen writes as many rows as the header holds. The
+# second test feeds the check a header with one row reflowed, which it must
+# refuse.
+if(SIO_BUILD_TESTS)
+  set(check ${PROJECT_SOURCE_DIR}/tests/docs/check_tables.sh)
+  set_tests_properties(docs.sio-reference PROPERTIES FIXTURES_SETUP sio_reference_html)
+  add_test(NAME docs.tables COMMAND ${check} ${PROJECT_SOURCE_DIR}/sio/include/sio.h
+           ${PROJECT_BINARY_DIR}/doc-check/sio-reference)
+  add_test(NAME docs.tables_refuse_reflow COMMAND ${check} --reflow-one-row
+           ${PROJECT_SOURCE_DIR}/sio/include/sio.h ${PROJECT_BINARY_DIR}/doc-check/sio-reference)
+  set_tests_properties(docs.tables docs.tables_refuse_reflow PROPERTIES LABELS build
+                       FIXTURES_REQUIRED sio_reference_html)
+  set_tests_properties(docs.tables_refuse_reflow PROPERTIES PASS_REGULAR_EXPRESSION "is broken over lines")
+endif()

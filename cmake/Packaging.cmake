@@ -1,34 +1,54 @@
-# The release package, as a zip and as a Windows installer with the same
-# files: the tool, the console programs, the library (header, static library,
-# DLL with its import library, CMake package files), the user guide and the
-# library reference. Made by
-#   cmake --build --preset win64 --target package
-# which writes build/win64/vantoro-<version>-win64.zip and .exe.
-install(TARGETS vantoro RUNTIME DESTINATION bin)
-foreach(tool vantoro-home tmcl-sim)
-  if(TARGET ${tool})
-    install(TARGETS ${tool} RUNTIME DESTINATION bin)
-  endif()
-endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION doc)
-if(EXISTS ${PROJECT_SOURCE_DIR}/docs/vantoro-after-home-option1.png)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/vantoro-after-home-option1.png DESTINATION doc)
-endif()
-
-set(CPACK_PACKAGE_NAME vantoro)
+# The release packages. The 64-bit build makes the full package, as a zip
+# and as a Windows installer with the same files: the tool, the console
+# programs, the library (header, static library, DLL with its import
+# libraries, CMake and pkg-config files, examples), the user guide and the
+# library reference. The 32-bit build, and any build with SIO_LIBRARY_ONLY,
+# makes the library's own zip, with the library's components only. Made by
+#   cmake --build --preset win64 --target package   -> vantoro-<version>-win64.zip and .exe
+#   cmake --build --preset win32 --target package   -> sio-<library version>-win32.zip
 set(CPACK_PACKAGE_VENDOR Vantoro)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Vantoro camera slider home configuration tool and the sio serial library")
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(CPACK_SYSTEM_NAME win64)
-  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-else()
-  set(CPACK_SYSTEM_NAME win32)
-endif()
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_VERBATIM_VARIABLES ON)  # values reach cpack as written here
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION doc COMPONENT documentation)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CPACK_SYSTEM_NAME win64)
+else()
+  set(CPACK_SYSTEM_NAME win32)
+endif()
+
+if(SIO_LIBRARY_ONLY OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CPACK_PACKAGE_NAME sio)
+  set(CPACK_PACKAGE_VERSION ${SIO_PACKAGE_VERSION})
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sio serial port library for Windows")
+  set(CPACK_GENERATOR ZIP)
+  # One zip of exactly these components: the tool's files stay out.
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_COMPONENTS_ALL runtime development documentation)
+  include(CPack)
+  return()
+endif()
+
+install(TARGETS vantoro RUNTIME DESTINATION bin COMPONENT tool)
+foreach(tool vantoro-home tmcl-sim)
+  if(TARGET ${tool})
+    install(TARGETS ${tool} RUNTIME DESTINATION bin COMPONENT tool)
+  endif()
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md DESTINATION doc COMPONENT tool)
+if(EXISTS ${PROJECT_SOURCE_DIR}/docs/vantoro-after-home-option1.png)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/vantoro-after-home-option1.png DESTINATION doc COMPONENT tool)
+endif()
+
+set(CPACK_PACKAGE_NAME vantoro)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Vantoro camera slider home configuration tool and the sio serial library")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_MONOLITHIC_INSTALL ON)  # everything, without a page to pick components
 
 # The installer (makensis from Debian's nsis package): Program Files\Vantoro,
 # Start-menu entries for the tool and the guide, an uninstaller registered
@@ -59,7 +79,12 @@ if(SIO_BUILD_DOCS)
 else()
   set(CPACK_NSIS_MENU_LINKS "doc/user-guide.md" "Vantoro user guide")
 endif()
-# The product has no licence text of its own: no licence page rather than
-# CMake's placeholder.
-set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
+# A console in the install folder, where vantoro-home runs: operators who
+# never open one otherwise get there from the Start menu. It shows the
+# program's help first.
+set(CPACK_NSIS_CREATE_ICONS_EXTRA "  SetOutPath \"$INSTDIR\\bin\"
+  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Vantoro console.lnk\" \"$SYSDIR\\cmd.exe\" \"/K vantoro-home.exe --help\"
+  SetOutPath \"$INSTDIR\"")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete \"$SMPROGRAMS\\$MUI_TEMP\\Vantoro console.lnk\"")
+# The installer shows the licence (CPACK_RESOURCE_FILE_LICENSE) on a page of its own.
 include(CPack)

@@ -10,10 +10,13 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-find_program(WINE_PROGRAM NAMES wine)
+# The 64-bit loader, which every machine of ours can run; scripts/testenv
+# picks the loader per program.
+find_program(WINE_PROGRAM NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(WINE_PROGRAM NAMES wine64)
 if(NOT WINE_PROGRAM)
-  message(FATAL_ERROR "wine not found: the tests are Windows programs and run under Wine "
-                      "(scripts/test installs it)")
+  message(FATAL_ERROR "Wine's 64-bit loader (wine64) not found: the tests are Windows programs and run "
+                      "under Wine (scripts/deps installs it, as root)")
 endif()
 
 set(SIO_TESTENV_ROOT ${CMAKE_BINARY_DIR}/testenv CACHE PATH "Wine prefix, virtual lines and logs of the tests")

@@ -119,6 +119,29 @@
 #endif
 
 /**
+ * @def SIO_CALL
+ * @brief The calling convention of every call: `__cdecl`, the caller removes
+ * the arguments. On 64-bit Windows there is only one convention. A 32-bit
+ * program gets `__cdecl` from this header even when it compiles with another
+ * default (`/Gz`, `/Gr`), and the exported names are undecorated
+ * (`SioOpenPort`, not `_SioOpenPort@12`), in sio.dll, sio.def and both import
+ * libraries alike.
+ */
+#define SIO_CALL __cdecl
+
+/**
+ * @defgroup sio_version Version
+ * @brief The version of the library this header belongs to; the library
+ * itself reports it with SioQueryInfo 'V' (4.25 as 0x425).
+ * @{
+ */
+/** @brief The major version: 4 for 4.25. */
+#define SIO_VERSION_MAJOR 4
+/** @brief The minor version, as written after the point: 25 for 4.25. */
+#define SIO_VERSION_MINOR 25
+/** @} */
+
+/**
  * @defgroup sio_codes Result codes
  * @brief The negative results of the calls, and the two states of an
  * overlapped operation that the event calls return.
@@ -244,7 +267,7 @@ extern "C" {
  * A failed open holds nothing: the device and events it had are released and
  * the port stays closed.
  */
-SIO_API int SioOpenPort(int port, int rxQueue, int txQueue);
+SIO_API int SIO_CALL SioOpenPort(int port, int rxQueue, int txQueue);
 
 /**
  * @brief Closes the port: ends its event wait and its notification thread,
@@ -266,7 +289,7 @@ SIO_API int SioOpenPort(int port, int rxQueue, int txQueue);
  * @retval IE_BADID port outside 0..255.
  * @retval IE_NOPEN the port is not open.
  */
-SIO_API int SioClosePort(int port);
+SIO_API int SIO_CALL SioClosePort(int port);
 /** @} */
 
 /**
@@ -298,7 +321,7 @@ SIO_API int SioClosePort(int port);
  * @retval SIO_IO_FAILED the write cannot start.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioPutByte(int port, int byte);
+SIO_API int SIO_CALL SioPutByte(int port, int byte);
 
 /**
  * @brief Writes a block and, unless the port is in no-wait mode, waits until
@@ -318,7 +341,7 @@ SIO_API int SioPutByte(int port, int byte);
  * @retval SIO_IO_FAILED the write cannot start.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioWriteBlock(int port, const char *buffer, int count);
+SIO_API int SIO_CALL SioWriteBlock(int port, const char *buffer, int count);
 
 /**
  * @brief Reads one byte that has arrived, masked to the port's data bits;
@@ -332,7 +355,7 @@ SIO_API int SioWriteBlock(int port, const char *buffer, int count);
  * @retval SIO_IO_FAILED the read cannot start.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioGetByte(int port);
+SIO_API int SIO_CALL SioGetByte(int port);
 
 /**
  * @brief Reads what has arrived, up to size bytes; never waits for data.
@@ -353,7 +376,7 @@ SIO_API int SioGetByte(int port);
  * @retval SIO_IO_FAILED the read cannot start.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions (buffer not touched).
  */
-SIO_API int SioReadBlock(int port, char *buffer, int size);
+SIO_API int SIO_CALL SioReadBlock(int port, char *buffer, int size);
 
 /**
  * @brief Pushes one byte back: the next SioGetByte or SioReadBlock returns
@@ -366,7 +389,7 @@ SIO_API int SioReadBlock(int port, char *buffer, int size);
  * @retval 0 done.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioUngetByte(int port, int byte);
+SIO_API int SIO_CALL SioUngetByte(int port, int byte);
 
 /**
  * @brief Drops what waits in the receive queue, and the pushed-back byte.
@@ -374,7 +397,7 @@ SIO_API int SioUngetByte(int port, int byte);
  * @retval 0 done (the system's purge result is not looked at).
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioFlushRx(int port);
+SIO_API int SIO_CALL SioFlushRx(int port);
 
 /**
  * @brief Drops what waits in the transmit queue; a write that is running
@@ -383,7 +406,7 @@ SIO_API int SioFlushRx(int port);
  * @retval 0 done (the system's purge result is not looked at).
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioFlushTx(int port);
+SIO_API int SIO_CALL SioFlushTx(int port);
 
 /**
  * @brief The number of bytes waiting in the receive queue (the pushed-back
@@ -392,7 +415,7 @@ SIO_API int SioFlushTx(int port);
  * @return the count; 0 when the status query fails.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioRxCount(int port);
+SIO_API int SIO_CALL SioRxCount(int port);
 
 /**
  * @brief The number of bytes waiting in the transmit queue; in no-wait mode
@@ -402,7 +425,7 @@ SIO_API int SioRxCount(int port);
  * @return the count; the queue part is 0 when the status query fails.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioTxCount(int port);
+SIO_API int SIO_CALL SioTxCount(int port);
 
 /**
  * @brief The line errors that the device saw since its status was last
@@ -417,7 +440,7 @@ SIO_API int SioTxCount(int port);
  * @retval -1 the status query failed.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioLineErrors(int port, int mask);
+SIO_API int SIO_CALL SioLineErrors(int port, int mask);
 /** @} */
 
 /**
@@ -447,7 +470,7 @@ SIO_API int SioLineErrors(int port, int mask);
  * @retval 0 the device refused it; or port -1 (always 0).
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioSetBaud(int port, int baud);
+SIO_API int SIO_CALL SioSetBaud(int port, int baud);
 
 /**
  * @brief Sets parity, stop bits and data bits of the port, or (port -1) of
@@ -465,7 +488,7 @@ SIO_API int SioSetBaud(int port, int baud);
  * @retval SIO_RANGE an argument outside its values.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioSetParams(int port, int parity, int stopBits, int dataBits);
+SIO_API int SIO_CALL SioSetParams(int port, int parity, int stopBits, int dataBits);
 
 /**
  * @brief Sets the port's flow control.
@@ -485,7 +508,7 @@ SIO_API int SioSetParams(int port, int parity, int stopBits, int dataBits);
  * @retval SIO_RANGE another letter.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioSetFlow(int port, int letter);
+SIO_API int SIO_CALL SioSetFlow(int port, int letter);
 
 /**
  * @brief Raises, drops or reports the DTR output.
@@ -504,7 +527,7 @@ SIO_API int SioSetFlow(int port, int letter);
  * @retval SIO_RANGE another letter.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioLineDTR(int port, int letter);
+SIO_API int SIO_CALL SioLineDTR(int port, int letter);
 
 /**
  * @brief Raises, drops or reports the RTS output: as SioLineDTR, with 'R'
@@ -515,7 +538,7 @@ SIO_API int SioLineDTR(int port, int letter);
  * @retval SIO_RANGE another letter.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioLineRTS(int port, int letter);
+SIO_API int SIO_CALL SioLineRTS(int port, int letter);
 
 /**
  * @brief The CTS input.
@@ -524,7 +547,7 @@ SIO_API int SioLineRTS(int port, int letter);
  * @retval 0 off, or the modem status cannot be read.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioModemCTS(int port);
+SIO_API int SIO_CALL SioModemCTS(int port);
 
 /**
  * @brief The DSR input.
@@ -533,7 +556,7 @@ SIO_API int SioModemCTS(int port);
  * @retval 0 off, or the modem status cannot be read.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioModemDSR(int port);
+SIO_API int SIO_CALL SioModemDSR(int port);
 
 /**
  * @brief The ring indicator input.
@@ -542,7 +565,7 @@ SIO_API int SioModemDSR(int port);
  * @retval 0 off, or the modem status cannot be read.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioModemRI(int port);
+SIO_API int SIO_CALL SioModemRI(int port);
 
 /**
  * @brief The DCD (receive line signal detect) input.
@@ -551,25 +574,27 @@ SIO_API int SioModemRI(int port);
  * @retval 0 off, or the modem status cannot be read.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioModemDCD(int port);
+SIO_API int SIO_CALL SioModemDCD(int port);
 
 /**
  * @brief Asserts or clears a break on the output, or reports a break seen
  * on the input.
  *
- * | letter | does                          | returns                          |
- * |--------|-------------------------------|----------------------------------|
- * | 'A'    | starts sending a break        | nonzero done, 0 refused          |
- * | 'C'    | ends it                       | nonzero done, 0 refused          |
- * | 'D'    | queries the device's status, which clears all its line errors | 16 when a break was seen since
- * the last status query, else 0 (also when the query fails) |
+ * | letter | does                                       | returns                              |
+ * |--------|--------------------------------------------|--------------------------------------|
+ * | 'A'    | starts sending a break                     | nonzero done, 0 refused              |
+ * | 'C'    | ends it                                    | nonzero done, 0 refused              |
+ * | 'D'    | queries the device's status (see below)    | 16 when a break was seen, else 0     |
+ *
+ * 'D' reports a break seen since the last status query, and the query clears
+ * all the device's line errors; it gives 0 also when the query fails.
  * @param port 0..255, open.
  * @param letter 'A', 'C' or 'D'.
  * @return as in the table.
  * @retval SIO_RANGE another letter.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioBreakControl(int port, int letter);
+SIO_API int SIO_CALL SioBreakControl(int port, int letter);
 
 /**
  * @brief Reads one register of a legacy PC UART by direct port input.
@@ -587,7 +612,7 @@ SIO_API int SioBreakControl(int port, int letter);
  *         cannot be installed (the read is then not tried).
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioReadUart(int port, int offset);
+SIO_API int SIO_CALL SioReadUart(int port, int offset);
 /** @} */
 
 /**
@@ -626,7 +651,7 @@ SIO_API int SioReadUart(int port, int offset);
  *         wait did not end within 100 ms; nothing was started.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioWaitEvent(int port, int mask, int timeout);
+SIO_API int SIO_CALL SioWaitEvent(int port, int mask, int timeout);
 
 /**
  * @brief Makes character the device's event character and waits up to
@@ -644,7 +669,7 @@ SIO_API int SioWaitEvent(int port, int mask, int timeout);
  *         a closed port); SioWinError gives the system error.
  * @retval IE_BADID port outside 0..255.
  */
-SIO_API int SioWaitChar(int port, int character, int timeout);
+SIO_API int SIO_CALL SioWaitChar(int port, int character, int timeout);
 
 /**
  * @brief Starts a thread that waits for the events of mask and then posts
@@ -671,7 +696,7 @@ SIO_API int SioWaitChar(int port, int character, int timeout);
  *         message box "Cannot create message thread" while boxes are on).
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
-SIO_API int SioNotify(int port, void *window, int message, int mask);
+SIO_API int SIO_CALL SioNotify(int port, void *window, int message, int mask);
 /** @} */
 
 /**
@@ -684,31 +709,36 @@ SIO_API int SioNotify(int port, void *window, int message, int mask);
 /**
  * @brief Sets a library-wide option.
  *
- * | letter | does                                                          | returns     |
- * |--------|---------------------------------------------------------------|-------------|
- * | 'R'    | every later open resets the device; cannot be turned off      | 'R' (82)    |
- * | 'W'    | every port, open or not, is put in no-wait mode for block writes | 'W' (87) |
- * | 'm'    | toggles the library's message boxes (on at start); turning them on shows "MsgBox enabled" | the
- * new state, 1 on or 0 off |
+ * | letter | does                                                             | returns                |
+ * |--------|------------------------------------------------------------------|------------------------|
+ * | 'R'    | every later open resets the device; cannot be turned off         | 'R' (82)               |
+ * | 'W'    | every port, open or not, is put in no-wait mode for block writes | 'W' (87)               |
+ * | 'm'    | toggles the library's message boxes (on at start)                | the new state, 1 or 0  |
+ *
+ * Turning the message boxes on with 'm' shows "MsgBox enabled".
  * @param letter 'R', 'W' or 'm'.
  * @return as in the table.
  * @retval -1 another letter.
  */
-SIO_API int SioOption(int letter);
+SIO_API int SIO_CALL SioOption(int letter);
 
 /**
  * @brief Reads or sets a per-port or library-wide control.
  *
- * | letter    | does                                                        | returns |
- * |-----------|-------------------------------------------------------------|---------|
- * | 'B', 'H'  | nothing                                                     | the port's device handle as a
- * 32-bit value, -1 while closed | | 'M'       | nothing                                                     |
- * 1 while old-Windows mode is on, else 0 | | 'O'       | value 0 switches old-Windows (synchronous) mode on
- * for the ports opened afterwards, any other value switches it off; each open port keeps its mode | value |
- * | 'S'       | wakes an event wait or notification thread of the port (overlapped mode) | 2 |
- * | 'W'       | no-wait mode for the port's block writes: on for nonzero low 8 bits of value, off for 0; kept
- * across close and open | value | | 'X'       | whether SioOpenPort tolerates a refusal of the queue sizes:
- * nonzero low 8 bits tolerate (the start value), 0 makes it `SIO_BUFFERS` | value |
+ * | letter   | does                                                        | returns                       |
+ * |----------|-------------------------------------------------------------|-------------------------------|
+ * | 'B', 'H' | nothing                                                     | the handle, -1 while closed   |
+ * | 'M'      | nothing                                                     | 1 in old-Windows mode, else 0 |
+ * | 'O'      | old-Windows mode for later opens: on for 0, else off        | value                         |
+ * | 'S'      | wakes an event wait or notification thread of the port      | 2                             |
+ * | 'W'      | no-wait block writes of the port: on for nonzero low 8 bits | value                         |
+ * | 'X'      | open tolerates refused queue sizes: nonzero low 8 bits      | value                         |
+ *
+ * 'B' and 'H' give the port's device handle as a 32-bit value. 'O' decides
+ * how the ports opened afterwards are opened (synchronous while on); each
+ * open port keeps its mode. 'S' does nothing in synchronous mode. 'W' is
+ * kept across close and open. 'X' starts as tolerant; with 0 a
+ * refusal makes SioOpenPort fail with `SIO_BUFFERS`.
  *
  * There is no not-open rule; 'O' and 'X' are library-wide whatever port
  * names them.
@@ -719,7 +749,7 @@ SIO_API int SioOption(int letter);
  * @retval -1 another letter.
  * @retval IE_BADID port outside 0..255.
  */
-SIO_API int SioPortControl(int port, int letter, int value);
+SIO_API int SIO_CALL SioPortControl(int port, int letter, int value);
 
 /**
  * @brief Information about the library.
@@ -738,7 +768,7 @@ SIO_API int SioPortControl(int port, int letter, int value);
  * @return as in the table.
  * @retval -1 another letter.
  */
-SIO_API int SioQueryInfo(int letter);
+SIO_API int SIO_CALL SioQueryInfo(int letter);
 
 /**
  * @brief The system error that the library kept last (SioOpenPort and
@@ -757,7 +787,7 @@ SIO_API int SioQueryInfo(int letter);
  *        positive size, only returns the code: no text, no box.
  * @return the kept system error code.
  */
-SIO_API int SioWinError(char *buffer, int size);
+SIO_API int SIO_CALL SioWinError(char *buffer, int size);
 /** @} */
 
 #ifdef __cplusplus

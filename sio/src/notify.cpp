@@ -11,6 +11,13 @@
 #include "sys_table.h"
 
 namespace sio {
+
+#ifdef SIO_BUILD_DLL
+int holdModuleForThread = 1;
+#else
+int holdModuleForThread = 0;
+#endif
+
 namespace {
 
 constexpr SIZE_T kNotifyStackSize = 1024;
@@ -24,19 +31,14 @@ int ThreadFailure() {
 
 // Takes a reference on the library's DLL that keeps it loaded until the
 // thread gives it back in FreeLibraryAndExitThread; false if it is refused.
-#ifdef SIO_BUILD_DLL
+// Linked into the program itself the library cannot be unloaded, so no
+// reference is taken and the thread ends plainly.
 bool ReferenceOwnModule(HMODULE& module) {
+    module = nullptr;
+    if (!holdModuleForThread) return true;
     const DWORD byAddress = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS;
     return sys.GetModuleHandleExA(byAddress, reinterpret_cast<LPCSTR>(&NotifyThreadProc), &module) != FALSE;
 }
-#else
-// Linked into the program itself, the library cannot be unloaded: no
-// reference is taken, and the thread ends plainly.
-bool ReferenceOwnModule(HMODULE& module) {
-    module = nullptr;
-    return true;
-}
-#endif
 
 // The thread is created suspended so that notifyThread holds its handle
 // before it can run, and so before it can end, and so that its order is in

@@ -160,15 +160,17 @@ void CloseEvents(int port) {
 
 namespace {
 
-// True once the thread has ended or its state cannot be read, false while it
-// still runs after the bound. A wait that fails says nothing about the
+// True once the thread has ended, false while it still runs (or cannot be
+// told from running) after the bound. A wait that fails says nothing about the
 // thread, so its exit code is watched for the same time instead.
 bool AwaitThreadEnd(HANDLE thread) {
     const DWORD waited = sys.WaitForSingleObject(thread, kThreadEndTimeoutMs);
     if (waited == WAIT_OBJECT_0) return true;
     for (DWORD slept = 0;; slept += kThreadPollMs) {
-        DWORD exitCode = 0;
-        if (!sys.GetExitCodeThread(thread, &exitCode) || exitCode != STILL_ACTIVE) return true;
+        // An exit code that cannot be read says nothing either: the thread
+        // counts as running, and is ended after the bound.
+        DWORD exitCode = STILL_ACTIVE;
+        if (sys.GetExitCodeThread(thread, &exitCode) && exitCode != STILL_ACTIVE) return true;
         if (waited == WAIT_TIMEOUT || slept >= kThreadEndTimeoutMs) return false;
         sys.Sleep(kThreadPollMs);
     }

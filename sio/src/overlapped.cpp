@@ -157,7 +157,12 @@ int StartEventWait(int port, DWORD mask) {
         io.eventStatus = SIO_IO_FAILED;
         return SIO_IO_FAILED;
     }
-    sys.ResetEvent(io.eventOv.hEvent);
+    // An event left set by the last wait would end this one at once, as if
+    // an event had come.
+    if (!sys.ResetEvent(io.eventOv.hEvent)) {
+        io.eventStatus = SIO_IO_FAILED;
+        return SIO_IO_FAILED;
+    }
     io.eventStatus = StatusAfterStart(sys.WaitCommEvent(io.handle, &io.eventMask, &io.eventOv));
     io.eventOutstanding = io.eventStatus == SIO_PENDING;
     return io.eventStatus;

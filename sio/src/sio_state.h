@@ -153,6 +153,9 @@ extern char deviceName[12];
 // own COMSTAT and publishes a copy here.
 extern COMSTAT commStat;
 extern const COMMTIMEOUTS openTimeouts;
+// Nonzero in the DLL build: a notification thread holds the library's module
+// until it ends. The static build's tests switch it on to walk those calls.
+extern int holdModuleForThread;
 
 // One-time initialisation of the tables; later calls do nothing.
 void LibraryInit();

@@ -1,62 +1,115 @@
-// The start values of the library's state, restored for tests. Kept next to
-// the definitions in port_table.cpp: a new global needs a line in both.
+// The snapshot of the library's state at program start, and its restore for
+// tests. A new variable of the state needs a line in both directions here.
 #include "test_hooks.h"
 
 #include <string.h>
 
-#include "sio_state.h"
 #include "sys_table.h"
 
 namespace sio {
 namespace {
 
-void ResetPort(int port) {
+StartValues start;
+
+void TakePort(int port) {
+    const PortEntry& entry = portTable[port];
+    PortStart& taken = start.ports[port];
+    taken.handle = entry.handle;
+    taken.notifyThread = entry.notifyThread;
+    taken.lineBits = entry.lineBits;
+    taken.pushback = entry.pushback;
+    taken.dcb = entry.dcb;
+    taken.savedTimeouts = entry.savedTimeouts;
+    taken.notifyWindow = entry.notifyWindow;
+    taken.notifyMask = entry.notifyMask;
+    taken.portNumber = entry.portNumber;
+    taken.notifyMessage = entry.notifyMessage;
+    taken.dataMask = entry.dataMask;
+    taken.noWait = entry.noWait;
+    taken.wakeCount = entry.wakeCount;
+    taken.callsInside = entry.callsInside;
+    taken.eventWaiter = entry.eventWaiter;
+    taken.threadOrder = entry.threadOrder;
+    start.io[port] = ioTable[port];
+    start.dcbs[port] = dcbTable[port];
+}
+
+void RestorePort(int port) {
     PortEntry& entry = portTable[port];
-    entry.handle = nullptr;  // zero until LibraryInit marks the slot closed
-    entry.notifyThread = nullptr;
-    entry.lineBits = 0;
-    entry.pushback = 0;
-    entry.dcb = nullptr;
-    entry.savedTimeouts = COMMTIMEOUTS{};
-    entry.notifyWindow = nullptr;
-    entry.notifyMask = 0;
-    entry.portNumber = 0;
-    entry.notifyMessage = 0;
-    entry.dataMask = 0;
-    entry.noWait = 0;
-    entry.wakeCount = 0;
-    entry.callsInside = 0;
-    entry.eventWaiter = kNoWaiter;
-    entry.threadOrder = PortEntry::NotifyOrder{};
-    ioTable[port] = PortIo{};
-    dcbTable[port] = DCB{};
+    const PortStart& taken = start.ports[port];
+    entry.handle = taken.handle;
+    entry.notifyThread = taken.notifyThread;
+    entry.lineBits = taken.lineBits;
+    entry.pushback = taken.pushback;
+    entry.dcb = taken.dcb;
+    entry.savedTimeouts = taken.savedTimeouts;
+    entry.notifyWindow = taken.notifyWindow;
+    entry.notifyMask = taken.notifyMask;
+    entry.portNumber = taken.portNumber;
+    entry.notifyMessage = taken.notifyMessage;
+    entry.dataMask = taken.dataMask;
+    entry.noWait = taken.noWait;
+    entry.wakeCount = taken.wakeCount;
+    entry.callsInside = taken.callsInside;
+    entry.eventWaiter = taken.eventWaiter;
+    entry.threadOrder = taken.threadOrder;
+    ioTable[port] = start.io[port];
+    dcbTable[port] = start.dcbs[port];
 }
 
 }  // namespace
 
+void TakeStartValues() {
+    for (int port = 0; port < kPortCount; ++port) TakePort(port);
+    start.initDone = initDone;
+    start.defaultBaud = defaultBaud;
+    start.defaultParity = defaultParity;
+    start.defaultStopBits = defaultStopBits;
+    start.defaultDataBits = defaultDataBits;
+    start.dtrAtOpen = dtrAtOpen;
+    start.rtsAtOpen = rtsAtOpen;
+    start.resetDeviceAtOpen = resetDeviceAtOpen;
+    start.tolerateSetupFailure = tolerateSetupFailure;
+    start.messageBoxes = messageBoxes;
+    start.oldWindows = oldWindows;
+    start.syncMode = syncMode;
+    start.lastWinError = lastWinError;
+    start.threadsStarted = threadsStarted;
+    start.threadsEnded = threadsEnded;
+    start.closeFailures = closeFailures;
+    start.spareCounter1 = spareCounter1;
+    start.spareCounter2 = spareCounter2;
+    memcpy(start.deviceName, deviceName, sizeof deviceName);
+    start.commStat = commStat;
+    start.holdModuleForThread = holdModuleForThread;
+}
+
+const StartValues& StartValuesTaken() { return start; }
+
 void ResetForTests() {
     sys = SysTable{};
-    for (int port = 0; port < kPortCount; ++port) ResetPort(port);
-    initDone = kInitNone;
-    defaultBaud = 19200;
-    defaultParity = NOPARITY;
-    defaultStopBits = ONESTOPBIT;
-    defaultDataBits = 8;
-    dtrAtOpen = 0;
-    rtsAtOpen = 0;
-    resetDeviceAtOpen = 0;
-    tolerateSetupFailure = 1;
-    messageBoxes = 1;
-    oldWindows = 0;
-    syncMode = 0;
-    lastWinError = 0;
-    threadsStarted = 0;
-    threadsEnded = 0;
-    closeFailures = 0;
-    spareCounter1 = 0;
-    spareCounter2 = 0;
-    strcpy(deviceName, "\\\\.\\COM1");
-    commStat = COMSTAT{};
+    for (int port = 0; port < kPortCount; ++port) RestorePort(port);
+    initDone = start.initDone;
+    defaultBaud = start.defaultBaud;
+    defaultParity = start.defaultParity;
+    defaultStopBits = start.defaultStopBits;
+    defaultDataBits = start.defaultDataBits;
+    dtrAtOpen = start.dtrAtOpen;
+    rtsAtOpen = start.rtsAtOpen;
+    resetDeviceAtOpen = start.resetDeviceAtOpen;
+    tolerateSetupFailure = start.tolerateSetupFailure;
+    messageBoxes = start.messageBoxes;
+    oldWindows = start.oldWindows;
+    syncMode = start.syncMode;
+    lastWinError = start.lastWinError;
+    threadsStarted = start.threadsStarted;
+    threadsEnded = start.threadsEnded;
+    closeFailures = start.closeFailures;
+    spareCounter1 = start.spareCounter1;
+    spareCounter2 = start.spareCounter2;
+    memcpy(deviceName, start.deviceName, sizeof deviceName);
+    commStat = start.commStat;
+    holdModuleForThread = start.holdModuleForThread;
 }
 
 }  // namespace sio

@@ -18,7 +18,7 @@
 #include "app_state.h"
 #include "app_sys.h"
 #include "controller.h"
-#include "home_sequence.h"
+#include "home_frames.h"
 #include "resource.h"
 #include "screen_cells.h"
 #include "sio.h"
@@ -556,10 +556,12 @@ namespace {
 constexpr int kControllerPort = kPeerPort;  // COM4, the far end of COM3
 
 // A simulated controller at the far end of the line, on its own thread: it
-// answers every whole frame that arrives and keeps what it received.
+// answers every whole frame that arrives (refusing one when asked) and
+// keeps what it received.
 class ControllerThread {
 public:
-    ControllerThread() : thread_([this] { Run(); }) {}
+    explicit ControllerThread(int port = kControllerPort, long refuseFrame = 0, uint8_t refuseStatus = 0)
+        : port_(port), thread_([this, refuseFrame, refuseStatus] { Run(refuseFrame, refuseStatus); }) {}
     ~ControllerThread() { Received(); }
     std::string Received() {
         stop_ = true;
@@ -568,12 +570,13 @@ public:
     }
 
 private:
-    void Run() {
+    void Run(long refuseFrame, uint8_t refuseStatus) {
         tmcl::SimulatedController controller;
+        controller.RefuseFrame(refuseFrame, refuseStatus);
         std::string pending;
         char chunk[64];
         while (!stop_) {
-            int got = SioReadBlock(kControllerPort, chunk, sizeof chunk);
+            int got = SioReadBlock(port_, chunk, sizeof chunk);
             if (got > 0) {
                 received_.append(chunk, static_cast<size_t>(got));
                 pending.append(chunk, static_cast<size_t>(got));
@@ -581,13 +584,14 @@ private:
             while (pending.size() >= kFrameSize) {
                 tmcl::Handling handling = controller.Handle(reinterpret_cast<const uint8_t*>(pending.data()));
                 if (handling.answered)
-                    SioWriteBlock(kControllerPort, reinterpret_cast<const char*>(handling.reply), kFrameSize);
+                    SioWriteBlock(port_, reinterpret_cast<const char*>(handling.reply), kFrameSize);
                 pending.erase(0, kFrameSize);
             }
             Sleep(1);
         }
     }
 
+    int port_;
     std::atomic<bool> stop_{false};
     std::string received_;
     std::thread thread_;
@@ -607,10 +611,13 @@ std::string AfterDoneLine() {
     return done == std::string::npos ? "" : text.substr(done + 37);
 }
 
-class GuiDriverHome : public GuiMainWindow, public ::testing::WithParamInterface<int> {
+// The driver outlives the window's tear-down, which closes the ports.
+class GuiDriverWindow : public GuiMainWindow {
 protected:
     VirtualSerialDriver driver_;
 };
+
+class GuiDriverHome : public GuiDriverWindow, public ::testing::WithParamInterface<int> {};
 
 }  // namespace
 
@@ -631,3 +638,152 @@ TEST_P(GuiDriverHome, CommandSendsItsFramesAndTheRepliesFollowTheDoneLine) {
 
 // Named Gui so that ctest gives it the display to itself.
 INSTANTIATE_TEST_SUITE_P(Gui, GuiDriverHome, ::testing::Values(1, 2));
+
+namespace {
+
+const char kConfirmed[] = "Result: the controller confirmed all six commands.";
+
+bool RowReads(const std::string& text) {
+    for (int row = 0; row < ScreenCells::kRows; ++row)
+        if (ScreenCells::Row(row) == text) return true;
+    return false;
+}
+
+}  // namespace
+
+// The verdict follows the raw replies on a line of its own; the read-back
+// then names the option the controller holds.
+TEST_P(GuiDriverHome, ConfirmedVerdictThenTheReadBackNamesTheOption) {
+    const int option = GetParam();
+    CreateMainWindow();
+    ASSERT_EQ(SioOpenPort(kControllerPort, 1024, 1024), 0);
+    GoOnLineOnCom3();
+    ControllerThread controller;
+    Command(option == 1 ? IDM_HOME_OPTION1 : IDM_HOME_OPTION2);
+    ASSERT_TRUE(PumpUntil([] { return RowReads(kConfirmed); }, 3000)) << AfterDoneLine();
+    EXPECT_NE(AfterDoneLine().find('d'), std::string::npos) << "the raw replies are still shown";
+    Command(IDM_READ_HOME);
+    EXPECT_TRUE(RowReads(std::string("Home setting: ") + home::HomeOptionName(option) + " is set"));
+}
+
+TEST_F(GuiDriverWindow, VerdictSaysNoReplyWhenNothingAnswers) {
+    CreateMainWindow();
+    GoOnLineOnCom3();
+    Command(IDM_HOME_OPTION2);
+    EXPECT_TRUE(PumpUntil(
+        [] { return RowReads("Result: no reply from the controller; the setting is not confirmed."); },
+        3000));
+    Command(IDM_READ_HOME);
+    EXPECT_TRUE(ScreenShows("Cannot read the home setting: no answer from the controller on COM3"));
+}
+
+TEST_F(GuiDriverWindow, VerdictNamesTheRefusedCommandAndItsStatus) {
+    CreateMainWindow();
+    ASSERT_EQ(SioOpenPort(kControllerPort, 1024, 1024), 0);
+    GoOnLineOnCom3();
+    ControllerThread controller(kControllerPort, 4, tmcl::kStatusEepromLocked);
+    Command(IDM_HOME_OPTION1);
+    EXPECT_TRUE(PumpUntil(
+        [] { return RowReads("Result: command 4 (store global parameter) refused: EEPROM locked (5)"); },
+        3000));
+}
+
+TEST_F(GuiMainWindow, ReadBackOffLineShowsTheHomeCommandsOffLineText) {
+    CreateMainWindow();
+    Command(IDM_READ_HOME);
+    EXPECT_EQ(ScreenCells::Row(2), "Cannot open COM port");
+    EXPECT_EQ(ScreenCells::CursorRow(), 4);
+}
+
+// ---- Ports above COM12 ------------------------------------------------------
+
+namespace {
+
+// The system's serial-port map as the test machine has it, with COM15 and
+// COM14 added (out of order, as a map may list them).
+decltype(appSys.RegEnumValueA) realEnumValue;
+
+LONG WINAPI MapWithHighPorts(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                             LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    LONG result = realEnumValue(key, index, name, nameSize, reserved, type, data, dataSize);
+    static DWORD realCount;
+    if (result != ERROR_NO_MORE_ITEMS) {
+        realCount = index + 1;
+        return result;
+    }
+    const char* extra[] = {"COM15", "COM14"};
+    if (index - realCount >= 2) return ERROR_NO_MORE_ITEMS;
+    lstrcpyA(name, "\\Device\\VirtualHigh");
+    *type = REG_SZ;
+    lstrcpyA(reinterpret_cast<char*>(data), extra[index - realCount]);
+    *dataSize = static_cast<DWORD>(lstrlenA(extra[index - realCount]) + 1);
+    return ERROR_SUCCESS;
+}
+
+// COM14 and COM15 are the virtual driver's COM3 and COM4 under other names.
+decltype(sio::sys.CreateFileA) driverCreateFile;
+
+HANDLE WINAPI RenamedHighPorts(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                               DWORD disposition, DWORD flags, HANDLE templateFile) {
+    std::string device = name;
+    if (device == "\\\\.\\COM14") device = "\\\\.\\COM3";
+    if (device == "\\\\.\\COM15") device = "\\\\.\\COM4";
+    return driverCreateFile(device.c_str(), access, share, security, disposition, flags, templateFile);
+}
+
+std::vector<std::string> PortMenuItems(HWND window) {
+    HMENU portMenu = GetSubMenu(GetMenu(window), 1);
+    SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(portMenu), 1);
+    std::vector<std::string> items;
+    for (int i = 0; i < GetMenuItemCount(portMenu); ++i) {
+        char text[32] = "";
+        GetMenuStringA(portMenu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        items.push_back(text[0] ? text : "-");
+    }
+    return items;
+}
+
+}  // namespace
+
+TEST_F(GuiDriverWindow, PortMenuListsPortsAboveCom12AndOneOfThemGoesOnLine) {
+    constexpr int kCom14 = 13;
+    constexpr int kCom15 = 14;
+    CreateMainWindow();
+    driverCreateFile = sio::sys.CreateFileA;
+    sio::sys.CreateFileA = RenamedHighPorts;
+    realEnumValue = appSys.RegEnumValueA;
+    appSys.RegEnumValueA = MapWithHighPorts;
+
+    std::vector<std::string> items = PortMenuItems(window_);
+    ASSERT_EQ(items.size(), 15u);
+    EXPECT_EQ(items[11], "COM12");
+    EXPECT_EQ(std::vector<std::string>(items.begin() + 12, items.end()),
+              (std::vector<std::string>{"-", "COM14", "COM15"}));
+
+    Command(IDM_PORT_BASE + kCom14);
+    PortMenuItems(window_);
+    EXPECT_TRUE(Checked(IDM_PORT_BASE + kCom14));
+    EXPECT_FALSE(Checked(IDM_COM1));
+    ASSERT_EQ(SioOpenPort(kCom15, 1024, 1024), 0);
+    Command(IDM_ONLINE);
+    EXPECT_EQ(Title(), "Vantoro(TM) \"home\" Configuration Tool: COM14 online at 9600 baud");
+    PortMenuItems(window_);
+    EXPECT_TRUE(Greyed(IDM_PORT_BASE + kCom14));
+    EXPECT_TRUE(Greyed(IDM_PORT_BASE + kCom15));
+
+    ControllerThread controller(kCom15);
+    Command(IDM_HOME_OPTION1);
+    EXPECT_TRUE(PumpUntil([] { return RowReads(kConfirmed); }, 3000));
+    EXPECT_TRUE(controller.Received() == Frames(kHomeOption1));
+    Command(IDM_OFFLINE);
+    SioClosePort(kCom15);
+    // The adapter is unplugged: its item stays, checked, and On Line says why it fails.
+    appSys.RegEnumValueA = realEnumValue;
+    items = PortMenuItems(window_);
+    EXPECT_EQ(items.back(), "COM14");
+    EXPECT_TRUE(Checked(IDM_PORT_BASE + kCom14));
+    sio::sys.CreateFileA = driverCreateFile;
+    Command(IDM_ONLINE);
+    EXPECT_TRUE(ScreenShows(MissingPortText()));
+    EXPECT_EQ(app.online, 0);
+}

@@ -3,8 +3,10 @@
 # the simulated controller inside the test environment, driving the tool,
 # screenshots, and a cleanup that ends only what the script started.
 #   e2e_X.sh TESTENV ROOT VANTORO_EXE DRIVE_EXE SIM_EXE ARTIFACT_DIR
+# A script that needs lines of its own sets E2E_PAIRS and E2E_ROOT_SUFFIX
+# before sourcing this: it then gets an environment beside the shared one.
 set -euo pipefail
-testenv=$1 root=$2 vantoro=$(realpath -m "$3") drive=$(realpath -m "$4") sim=$(realpath -m "$5") artifacts=$6
+testenv=$1 root=$2${E2E_ROOT_SUFFIX:-} vantoro=$(realpath -m "$3") drive=$(realpath -m "$4") sim=$(realpath -m "$5") artifacts=$6
 mkdir -p "$artifacts"
 scenario=$(basename "$0" .sh)
 log=$artifacts/$scenario.log
@@ -26,7 +28,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$testenv" --root "$root" up >>"$log" 2>&1
+"$testenv" --root "$root" ${E2E_PAIRS:+--pairs "$E2E_PAIRS"} up >>"$log" 2>&1
 display=$(cat "$root/display")
 
 start_tool() {
@@ -50,13 +52,9 @@ start_sim() {
   done
 }
 
-# The 54 bytes of Home_Option1, one frame a line, as the simulator logs them.
-option1_frames='01 09 03 02 00 00 00 00 0F
-01 0B 03 02 00 00 00 00 11
-01 09 0A 02 00 00 00 00 16
-01 0B 0A 02 00 00 00 00 18
-01 09 4D 00 00 00 00 01 58
-01 0B 4D 00 00 00 00 00 59'
+# Home_Option1's frames as the simulator names them in its log (the bytes
+# behind each name are checked against their table by the protocol's tests).
+option1_frames='F1a F2 F3 F4 F5 F6'
 
 # Waits for the simulated controller to end; true when it ended well after
 # taking exactly the frames of Home_Option1 and answering each.
@@ -66,7 +64,7 @@ sim_got_option1() {
   sim_pid=""
   [ "$status" = 0 ] || { echo "simulator status $status" | tee -a "$log"; return 1; }
   local frames replies
-  frames=$(tr -d '\r' <"$sim_log" | sed -n 's/^frame [0-9]* at [0-9.]* ms: \([0-9A-F ]*\) |.*/\1/p')
+  frames=$(tr -d '\r' <"$sim_log" | sed -n 's/^frame [0-9]* at [0-9.]* ms: .*| home frame \([0-9A-Fa-f]*\)$/\1/p' | paste -sd ' ')
   replies=$(grep -c '^  reply: ' "$sim_log" || true)
   if [ "$frames" != "$option1_frames" ] || [ "$replies" != 6 ]; then
     echo "simulator saw:" | tee -a "$log"

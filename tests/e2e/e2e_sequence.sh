@@ -13,7 +13,7 @@ online='Vantoro(TM) "home" Configuration Tool: COM3 online at 9600 baud'
 
 drive find "title:Vantoro (TM) Configuration Utility" cmd:13 \
   "title:Vantoro (TM) Configuration Utility" cmd:62 "title:$online" cmd:401 "title:$online" \
-  settle:500 || fail "on-line and home sequence"
+  settle:1500 || fail "on-line and home sequence"
 sim_got_option1 || fail "the simulated controller did not get the option 1 frames"
 
 rect=$(client_rect)

@@ -1,21 +1,52 @@
 #!/usr/bin/env bash
-# Installs the library into a scratch prefix, builds a consumer against it
-# with find_package(sio), once on sio::sio and once on sio::sio_shared, and
-# runs both under Wine in the test environment.
+# Builds the library alone (SIO_LIBRARY_ONLY) from the sources into BUILD_DIR,
+# installs its runtime and development components into a scratch prefix and
+# builds programs against it the ways a user would: with
+# find_package(sio) on sio::sio and on sio::sio_shared, with pkg-config on
+# sio and on sio-shared, and the installed examples with their own
+# CMakeLists.txt. The four consumers run under Wine in the test environment.
 #   check_install.sh BUILD_DIR SOURCE_DIR TOOLCHAIN TESTENV TESTENV_ROOT
 set -euo pipefail
 build=$1 source=$2 toolchain=$3 testenv=$4 root=$5
+rm -rf "$build" && mkdir -p "$build"
+build=$(cd "$build" && pwd)
+cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DSIO_LIBRARY_ONLY=ON -DSIO_BUILD_DOCS=OFF \
+  >"$build/configure.log" || { cat "$build/configure.log"; exit 1; }
+cmake --build "$build" -j2 >"$build/build.log" || { cat "$build/build.log"; exit 1; }
 work=$build/install-check
-rm -rf "$work"
-cmake --install "$build" --prefix "$work/prefix" --component Unspecified >/dev/null
-for f in include/sio.h lib/libsio.a lib/libsio.dll.a bin/sio.dll lib/cmake/sio/sioConfig.cmake \
-         lib/cmake/sio/sioConfigVersion.cmake; do
-  [ -f "$work/prefix/$f" ] || { echo "missing $f in the installed prefix"; exit 1; }
+prefix=$work/prefix
+for component in runtime development; do
+  cmake --install "$build" --prefix "$prefix" --component $component >/dev/null
 done
-cmake -S "$source/tests/install/consumer" -B "$work/consumer" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+for f in LICENSE include/sio.h lib/libsio.a lib/libsio.dll.a lib/sio.lib lib/sio.def bin/sio.dll \
+         lib/cmake/sio/sioConfig.cmake lib/cmake/sio/sioConfigVersion.cmake lib/pkgconfig/sio.pc \
+         lib/pkgconfig/sio-shared.pc share/sio/examples/CMakeLists.txt share/sio/examples/exchange.c; do
+  [ -f "$prefix/$f" ] || { echo "missing $f in the installed prefix"; exit 1; }
+done
+
+consumer=$source/tests/install/consumer
+cmake -S "$consumer" -B "$work/consumer" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/consumer"
-for variant in static dll; do
-  "$testenv" --root "$root" run "$work/consumer/consumer_$variant.exe"
+cmake -S "$prefix/share/sio/examples" -B "$work/examples" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/examples"
+
+# pkg-config sees only the installed files; the compilers are the toolchain's.
+triple=$(sed -n 's/^set(MINGW_TRIPLE \(.*\))$/\1/p' "$toolchain")
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
+for pc in sio sio-shared; do
+  out=$work/pkgconfig-$pc
+  mkdir -p "$out"
+  # shellcheck disable=SC2046  # pkg-config's words are separate arguments
+  "$triple-gcc-posix" -c "$consumer/header_first.c" -o "$out/header_first.o" $(pkg-config --cflags $pc)
+  # shellcheck disable=SC2046
+  "$triple-g++-posix" -static "$consumer/windows_first.cpp" "$out/header_first.o" -o "$out/consumer.exe" \
+    $(pkg-config --cflags --libs $pc)
 done
-echo "consumers built and run against $work/prefix"
+cp "$prefix/bin/sio.dll" "$work/pkgconfig-sio-shared/"
+
+for program in consumer/consumer_static.exe consumer/consumer_dll.exe pkgconfig-sio/consumer.exe \
+               pkgconfig-sio-shared/consumer.exe; do
+  "$testenv" --root "$root" run "$work/$program"
+done
+echo "consumers built with find_package and pkg-config and run against $prefix; examples built there"

@@ -12,6 +12,12 @@ log=$artifacts/check_installer.log
 fail() { echo "FAIL check_installer: $*" | tee -a "$log"; exit 1; }
 env_run() { "$testenv" --root "$root" run "$@"; }
 
+# The installer is a 32-bit program: skipped (ctest's skip code) where those cannot run.
+if ! why=$("$testenv" --root "$root" can-run-32bit 2>&1); then
+  echo "SKIP check_installer: the installer is a 32-bit program and $why" | tee -a "$log"
+  exit 77
+fi
+
 cmake --build "$build" --target package >>"$log" 2>&1 || fail "the package did not build"
 installer=$build/vantoro-$version-win64.exe
 zip=$build/vantoro-$version-win64.zip
@@ -22,7 +28,8 @@ drive_c=$root/pfx/drive_c
 dir="$drive_c/Program Files/Vantoro"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantoro'
 start_menu_folders() { find "$drive_c" -type d -path "*/Start Menu/Programs/Vantoro configuration tool $version" 2>/dev/null; }
-registered() { env_run reg.exe query "$uninstall_key" >>"$log" 2>&1; }
+# The installer is a 32-bit program: its keys are in the registry's 32-bit view.
+registered() { env_run reg.exe query "$uninstall_key" /reg:32 >>"$log" 2>&1; }
 
 # The uninstaller copies itself elsewhere and returns at once; the copy does
 # the work, so wait for the folder to go.
@@ -48,7 +55,8 @@ diff "$artifacts/zip.txt" "$artifacts/installed.txt" >>"$log" ||
 [ -f "$dir/Uninstall.exe" ] || fail "no uninstaller"
 echo "installed $(wc -l <"$artifacts/installed.txt") files, as in the zip" | tee -a "$log"
 
-# Start-menu entries for the tool and the guide, pointing at the installed files.
+# Start-menu entries for the tool, the guide and a console in the install
+# folder, pointing at the installed files.
 folder=$(start_menu_folders)
 [ -n "$folder" ] || fail "no Start-menu folder \"Vantoro configuration tool $version\""
 # A shortcut holds its target as text, in one or two byte characters.
@@ -57,6 +65,10 @@ link_targets "$folder/Vantoro configuration tool.lnk" | grep -qi 'Vantoro/bin/va
   fail "no Start-menu entry for the tool"
 link_targets "$folder/Vantoro user guide.lnk" | grep -qi 'Vantoro/doc/guide/index.html' ||
   fail "no Start-menu entry for the guide"
+console=$(link_targets "$folder/Vantoro console.lnk" 2>/dev/null || true)
+if ! grep -qi 'cmd.exe' <<<"$console" || ! grep -qi 'Vantoro/bin' <<<"$console"; then
+  fail "no Start-menu entry for a console in the install folder"
+fi
 registered || fail "the uninstaller is not registered"
 
 help=$(env_run "$dir/bin/vantoro-home.exe" --help 2>&1) || fail "the installed vantoro-home --help failed"
@@ -66,7 +78,7 @@ grep -q "^vantoro-home $version" <<<"$help" || fail "the installed vantoro-home 
 uninstall
 [ -z "$(start_menu_folders)" ] || fail "the Start-menu folder is left: $(start_menu_folders)"
 if registered; then fail "the uninstaller is still registered"; fi
-if env_run reg.exe query 'HKLM\Software\Vantoro' >>"$log" 2>&1; then
+if env_run reg.exe query 'HKLM\Software\Vantoro' /reg:32 >>"$log" 2>&1; then
   fail "the installer's own registry key is left"
 fi
 echo "PASS check_installer" | tee -a "$log"

@@ -1,13 +1,13 @@
 // The fault walk over every public call of the library: open and close in
 // both modes, the transfers, the settings, event waits, notification, options
-// and queries. The engine and its checks are in fault_walk.h.
+// and queries. Every system call a public call depends on fails in turn, and
+// that call must report it, except for the failures the library takes on
+// purpose, listed with their reasons below. The engine is in fault_walk.h.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
 #include <string.h>
 
-#include <initializer_list>
-#include <string>
 #include <thread>
 
 #include "fault_walk.h"
@@ -22,12 +22,64 @@ using namespace walk;
 
 namespace {
 
-void Open(int port) { Check("SioOpenPort", SioOpenPort(port, 1024, 1024), {0, SIO_WIN_ERROR, SIO_BUFFERS}); }
+// The failures the library goes on after, and why.
+const std::initializer_list<Tolerated> kTolerated = {
+    {"SioOpenPort", "SetupComm", "tolerated by default: the device keeps its own queue sizes"},
+    {"SioOpenPort", "ClearCommError", "the open only clears line errors left from before"},
+    {"SioClosePort", "SetCommTimeouts", "giving back the time-outs found at open cannot stop the close"},
+    {"SioClosePort", "CloseHandle(event)", "the port is closed; the result is the device's close"},
+    {"SioClosePort", "CloseHandle(thread)", "counted in closeFailures, which SioQueryInfo 'c' reports"},
+    {"SioClosePort", "WaitForSingleObject",
+     "a failed wait for the thread's end is made up by watching its exit code"},
+    {"SioClosePort", "GetExitCodeThread",
+     "a thread whose state cannot be read counts as running and is ended"},
+    {"SioClosePort", "TerminateThread", "documented: the box 'Cannot terminate thread' is the report"},
+    {"SioClosePort", "SetEvent", "the close waits for the thread it could not wake, bounded, and ends it"},
+    {"SioGetByte", "ClearCommError", "the read only clears line errors; the byte is read all the same"},
+    {"SioReadBlock", "ClearCommError", "the read only clears line errors; the bytes are read all the same"},
+    {"SioTxCount", "ClearCommError", "a failed query counts 0 queued, and nothing is queued here"},
+    {"SioFlushTx", "PurgeComm", "documented to return 0: a flush is not reported"},
+    {"SioFlushRx", "PurgeComm", "documented to return 0: a flush is not reported"},
+    {"SioSetParams", "SetCommState",
+     "documented to return 0 either way; the settings go again with the next"},
+    {"SioSetFlow", "SetCommState", "documented to return 1 either way; the settings go again with the next"},
+    {"SioSetFlow", "EscapeCommFunction", "raising a line again is best effort: handshake may refuse SETRTS"},
+    {"SioReadUart", "RemoveVectoredExceptionHandler",
+     "the byte was read; a guard left only steps over port input"},
+    {"SioWaitEvent", "WaitForSingleObject",
+     "ending an earlier wait's request polls its status when the wait fails"},
+    {"SioWaitEvent", "GetOverlappedResult",
+     "an earlier wait's ended request carries nothing the new wait needs"},
+    {"SioWaitChar", "WaitForSingleObject",
+     "ending an earlier wait's request polls its status when the wait fails"},
+    {"SioWaitChar", "GetOverlappedResult",
+     "an earlier wait's ended request carries nothing the new wait needs"},
+    {"SioPortControl", "SetEvent", "documented to return 2 whether or not a wait was woken"},
+    {"SioNotify", "SetThreadPriority", "a refused priority leaves the thread at the normal one"},
+    {"SioNotify", "SetEvent", "the stop stays recorded for the thread, and the close wakes it again"},
+    {"SioOption", "MessageBoxA", "the box only announces the switch, which took effect"},
+    {"SioWinError", "FormatMessageA", "documented never to fail: the text is empty, the code returned"},
+    {"SioWinError", "MessageBoxA", "the box only shows the text; the code is returned"},
+    {"thread", "SetCommMask", "whatever ends the thread's wait, it posts its one message and ends"},
+    {"thread", "ResetEvent", "whatever ends the thread's wait, it posts its one message and ends"},
+    {"thread", "WaitCommEvent", "whatever ends the thread's wait, it posts its one message and ends"},
+    {"thread", "WaitForSingleObject", "whatever ends the thread's wait, it posts its one message and ends"},
+    {"thread", "CancelIoEx", "a wait that cannot be cancelled is replaced by the next start"},
+    {"thread", "GetOverlappedResult", "the cancelled wait's result carries nothing the thread needs"},
+    {"thread", "PostMessageA", "the message is the thread's only output; it ends all the same"},
+    {"thread", "CloseHandle(thread)", "counted in closeFailures, which SioQueryInfo 'c' reports"},
+};
+
+const Results kOpenFailed = Are({SIO_WIN_ERROR, SIO_BUFFERS});
+const Results kByteFailed = Are({SIO_NO_DATA, SIO_IO_FAILED, IE_NOPEN});
+const Results kNotOpen = Are({IE_NOPEN});
+const Results kWaitFailed = Are({SIO_IO_FAILED, SIO_BUSY, IE_NOPEN});
+
+void Open(int port) { Expect("SioOpenPort", SioOpenPort(port, 1024, 1024), Are({0}), kOpenFailed); }
 
 void Close(int port) {
     int result = SioClosePort(port);
-    if (result > 0) result = 1;
-    Check("SioClosePort", result, {1, 0, IE_NOPEN});
+    Expect("SioClosePort", result > 0 ? 1 : result, Are({1}), Are({0, IE_NOPEN}));
 }
 
 void OpenBoth() {
@@ -46,57 +98,63 @@ void OpenCloseOverlapped() {
 }
 
 void OpenCloseSynchronous() {
-    Check("SioPortControl", SioPortControl(kEnd, 'O', 0), {0});
+    Expect("SioPortControl", SioPortControl(kEnd, 'O', 0), Are({0}), Are({}));
     OpenBoth();
-    CheckRange("SioWriteBlock", SioWriteBlock(kEnd, "sync", 4), 0, 4, {SIO_NO_DATA, SIO_IO_FAILED, IE_NOPEN});
+    Expect("SioWriteBlock", SioWriteBlock(kEnd, "sync", 4), Are({4}), Are({0, SIO_IO_FAILED, IE_NOPEN}));
     char buffer[8];
-    CheckRange("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), 0, 8, {SIO_IO_FAILED, IE_NOPEN});
+    Expect("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), Are({4}),
+           Are({0, SIO_IO_FAILED, IE_NOPEN}));
     CloseBoth();
 }
-
-const std::initializer_list<int> kByteCodes = {SIO_NO_DATA, SIO_IO_FAILED, IE_NOPEN};
 
 void Transfers() {
     OpenBoth();
-    Check("SioPutByte", SioPutByte(kEnd, 'a'), {1, SIO_NO_DATA, SIO_IO_FAILED, IE_NOPEN});
-    CheckRange("SioWriteBlock", SioWriteBlock(kEnd, "bcd", 3), 0, 3, kByteCodes);
-    CheckRange("SioRxCount", SioRxCount(kFar), 0, 4, {IE_NOPEN});
-    CheckRange("SioGetByte", SioGetByte(kFar), 0, 255, kByteCodes);
+    Expect("SioPutByte", SioPutByte(kEnd, 'a'), Are({1}), kByteFailed);
+    Expect("SioWriteBlock", SioWriteBlock(kEnd, "bcd", 3), Are({3}),
+           Are({0, SIO_NO_DATA, SIO_IO_FAILED, IE_NOPEN}));
+    Expect("SioRxCount", SioRxCount(kFar), Are({4}), Are({0, IE_NOPEN}));
+    Expect("SioGetByte", SioGetByte(kFar), Are({'a'}), kByteFailed);
     char buffer[8];
-    CheckRange("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), 0, 8, {SIO_IO_FAILED, IE_NOPEN});
-    Check("SioUngetByte", SioUngetByte(kFar, 'z'), {0, IE_NOPEN});
-    CheckRange("SioGetByte", SioGetByte(kFar), 0, 255, kByteCodes);
-    Check("SioPortControl", SioPortControl(kEnd, 'W', 1), {1});
-    CheckRange("SioWriteBlock", SioWriteBlock(kEnd, "ef", 2), 0, 1, kByteCodes);
-    CheckRange("SioTxCount", SioTxCount(kEnd), 0, 2, {IE_NOPEN});
-    Check("SioFlushTx", SioFlushTx(kEnd), {0, IE_NOPEN});
-    Check("SioFlushRx", SioFlushRx(kFar), {0, IE_NOPEN});
-    CheckRange("SioLineErrors", SioLineErrors(kFar, -1), 0, 0, {-1, IE_NOPEN});
+    Expect("SioReadBlock", SioReadBlock(kFar, buffer, sizeof buffer), Are({3}),
+           Are({0, SIO_IO_FAILED, IE_NOPEN}));
+    Expect("SioUngetByte", SioUngetByte(kFar, 'z'), Are({0}), kNotOpen);
+    Expect("SioGetByte", SioGetByte(kFar), Are({'z'}), kByteFailed);
+    Expect("SioPortControl", SioPortControl(kEnd, 'W', 1), Are({1}), Are({}));
+    Expect("SioWriteBlock", SioWriteBlock(kEnd, "ef", 2), Are({1}), kByteFailed);
+    Expect("SioTxCount", SioTxCount(kEnd), Are({2}), Are({0, IE_NOPEN}));
+    Expect("SioFlushTx", SioFlushTx(kEnd), Are({0}), kNotOpen);
+    Expect("SioFlushRx", SioFlushRx(kFar), Are({0}), kNotOpen);
+    VirtualSerialDriver::InjectErrors(kFar, CE_FRAME);  // not through the table: the count stays
+    Expect("SioLineErrors", SioLineErrors(kFar, -1), Are({CE_FRAME}), Are({-1, IE_NOPEN}));
     CloseBoth();
 }
 
+// The lines are set so that every query has an input that is on: a failed
+// query that read as off would show.
 void Settings() {
     OpenBoth();
-    CheckRange("SioSetBaud", SioSetBaud(kEnd, 5), 0, 1, {IE_NOPEN});
-    Check("SioSetParams", SioSetParams(kEnd, EVENPARITY, ONESTOPBIT, 7), {0, IE_NOPEN});
-    Check("SioSetFlow", SioSetFlow(kEnd, 'H'), {1, IE_NOPEN});
-    Check("SioSetFlow", SioSetFlow(kEnd, 'N'), {1, IE_NOPEN});
-    Check("SioLineDTR", SioLineDTR(kEnd, 'S'), {0, 1, IE_NOPEN});
-    Check("SioLineRTS", SioLineRTS(kEnd, 'S'), {0, 1, IE_NOPEN});
-    Check("SioLineDTR", SioLineDTR(kEnd, 'R'), {0, 1, IE_NOPEN});
-    Check("SioModemDSR", SioModemDSR(kFar), {0, 32, IE_NOPEN});
-    Check("SioModemCTS", SioModemCTS(kFar), {0, 16, IE_NOPEN});
-    Check("SioModemDCD", SioModemDCD(kFar), {0, 128, IE_NOPEN});
-    Check("SioModemRI", SioModemRI(kFar), {0, IE_NOPEN});
-    Check("SioLineRTS", SioLineRTS(kEnd, 'C'), {0, 1, IE_NOPEN});
-    Check("SioBreakControl", SioBreakControl(kEnd, 'A'), {0, 1, IE_NOPEN});
-    Check("SioBreakControl", SioBreakControl(kEnd, 'C'), {0, 1, IE_NOPEN});
-    Check("SioBreakControl", SioBreakControl(kFar, 'D'), {0, 16, IE_NOPEN});
-    CheckRange("SioReadUart", SioReadUart(kEnd, 5), 0, 255, {SIO_NO_PORT_IO, IE_NOPEN});
+    VirtualSerialDriver::SetRing(kFar, true);
+    const Results refused = Are({0, IE_NOPEN});
+    Expect("SioSetBaud", SioSetBaud(kEnd, 5), Are({1}), refused);
+    Expect("SioSetParams", SioSetParams(kEnd, EVENPARITY, ONESTOPBIT, 7), Are({0}), kNotOpen);
+    Expect("SioLineDTR", SioLineDTR(kEnd, 'S'), Are({1}), refused);
+    Expect("SioLineRTS", SioLineRTS(kEnd, 'S'), Are({1}), refused);
+    Expect("SioSetFlow", SioSetFlow(kEnd, 'H'), Are({1}), kNotOpen);
+    Expect("SioSetFlow", SioSetFlow(kEnd, 'N'), Are({1}), kNotOpen);
+    Expect("SioLineDTR", SioLineDTR(kEnd, 'R'), Are({1}), kNotOpen);
+    Expect("SioModemDSR", SioModemDSR(kFar), Are({MS_DSR_ON}), refused);
+    Expect("SioModemCTS", SioModemCTS(kFar), Are({MS_CTS_ON}), refused);
+    Expect("SioModemDCD", SioModemDCD(kFar), Are({MS_RLSD_ON}), refused);
+    Expect("SioModemRI", SioModemRI(kFar), Are({MS_RING_ON}), refused);
+    Expect("SioLineRTS", SioLineRTS(kEnd, 'C'), Are({1}), refused);
+    Expect("SioBreakControl", SioBreakControl(kEnd, 'A'), Are({1}), refused);
+    Expect("SioBreakControl", SioBreakControl(kEnd, 'C'), Are({1}), refused);
+    Expect("SioBreakControl", SioBreakControl(kFar, 'D'), Are({CE_BREAK}), refused);
+    // Wine refuses direct port input, so the guard's answer is the usual one.
+    Expect("SioReadUart", SioReadUart(kEnd, 5), From(0, 255, {SIO_NO_PORT_IO}),
+           Are({SIO_NO_PORT_IO, IE_NOPEN}));
     CloseBoth();
 }
-
-const std::initializer_list<int> kWaitCodes = {SIO_DONE, SIO_PENDING, SIO_IO_FAILED, SIO_BUSY, IE_NOPEN};
 
 // Raises a line error at kEnd once a wait started after this call pends. The
 // error comes from the driver, not through the table, so the count of the
@@ -111,13 +169,13 @@ std::thread ErrorWhenNextWaitPends() {
 
 void EventWaits() {
     OpenBoth();
-    Check("SioWaitEvent", SioWaitEvent(kEnd, EV_RXCHAR, 0), kWaitCodes);
+    Expect("SioWaitEvent", SioWaitEvent(kEnd, EV_RXCHAR, 0), Are({SIO_PENDING}), kWaitFailed);
     std::thread error = ErrorWhenNextWaitPends();
-    Check("SioWaitEvent", SioWaitEvent(kEnd, EV_ERR, 1000), kWaitCodes);
+    Expect("SioWaitEvent", SioWaitEvent(kEnd, EV_ERR, 1000), Are({SIO_DONE}), kWaitFailed);
     error.join();
-    Check("SioWaitChar", SioWaitChar(kEnd, '\r', 5),
-          {SIO_DONE, SIO_PENDING, SIO_IO_FAILED, SIO_BUSY, SIO_WIN_ERROR});
-    Check("SioPortControl", SioPortControl(kEnd, 'S', 0), {2});
+    Expect("SioWaitChar", SioWaitChar(kEnd, '\r', 5), Are({SIO_PENDING}),
+           Are({SIO_IO_FAILED, SIO_WIN_ERROR, SIO_BUSY}));
+    Expect("SioPortControl", SioPortControl(kEnd, 'S', 0), Are({2}), Are({}));
     CloseBoth();
 }
 
@@ -131,44 +189,101 @@ void AwaitThreads() {
 void Notification() {
     MessageWindow window;
     OpenBoth();
+    const Results notStarted = Are({SIO_THREAD, IE_NOPEN});
     std::thread error = ErrorWhenNextWaitPends();
-    Check("SioNotify", SioNotify(kEnd, window.hwnd(), WM_APP, EV_ERR), {0, 1, SIO_THREAD, IE_NOPEN});
+    Expect("SioNotify", SioNotify(kEnd, window.hwnd(), WM_APP, EV_ERR), Are({0}), notStarted);
     error.join();
     MessageWindow::Post post{};
     window.NextPost(&post, 200);  // it may never come when posting fails
-    Check("SioNotify", SioNotify(kEnd, window.hwnd(), WM_APP, EV_ERR), {0, 1, SIO_THREAD, IE_NOPEN});
-    Check("SioNotify", SioNotify(kEnd, nullptr, WM_APP, EV_ERR), {1, IE_NOPEN});
+    Expect("SioNotify", SioNotify(kEnd, window.hwnd(), WM_APP, EV_ERR), Are({0}), notStarted);
+    Expect("SioNotify", SioNotify(kEnd, nullptr, WM_APP, EV_ERR), Are({1}), kNotOpen);
     CloseBoth();
     AwaitThreads();
 }
 
-void OptionsAndQueries() {
-    Check("SioOption", SioOption('m'), {0});
-    Check("SioOption", SioOption('m'), {1});
-    Check("SioOption", SioOption('R'), {'R'});
+// A notification thread whose wait does not wake: the stand-in below the
+// layer keeps it in its wait until the run lets it go, and lets the close's
+// bounded wait for it pass at once, so the close finds it still running.
+struct Wedge {
+    static inline HANDLE released = nullptr;  // set: the thread may go on
+    static inline HANDLE waiting = nullptr;   // set once the thread sits in its wait
+    static inline HANDLE thread = nullptr;
+    static inline decltype(sys.CreateThread) create = nullptr;
+
+    static void Prepare() {
+        released = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        waiting = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        thread = nullptr;
+        create = sys.CreateThread;
+        sys.CreateThread = [](LPSECURITY_ATTRIBUTES sa, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                              LPVOID parameter, DWORD flags, LPDWORD id) WINAPI -> HANDLE {
+            thread = create(sa, stack, start, parameter, flags, id);
+            return thread;
+        };
+        sys.WaitForSingleObject = [](HANDLE handle, DWORD timeout) WINAPI -> DWORD {
+            if (handle == ioTable[kEnd].eventOv.hEvent && ::GetCurrentThreadId() != mainThread) {
+                ::SetEvent(waiting);
+                return ::WaitForSingleObject(released, INFINITE);
+            }
+            if (handle == thread && timeout != 0 && ::WaitForSingleObject(waiting, 0) == WAIT_OBJECT_0 &&
+                ::WaitForSingleObject(handle, 0) == WAIT_TIMEOUT)
+                return WAIT_TIMEOUT;  // the bound passed with the thread still in its wait
+            return ::WaitForSingleObject(handle, timeout);
+        };
+    }
+    static void Release() {
+        ::SetEvent(released);
+        ::CloseHandle(released);
+        ::CloseHandle(waiting);
+    }
+    static inline DWORD mainThread = 0;
+};
+
+void CloseFindsTheThreadRunning() {
+    MessageWindow window;
+    Wedge::mainThread = ::GetCurrentThreadId();
     OpenBoth();
-    Check("SioQueryInfo", SioQueryInfo('V'), {0x425});
-    Check("SioOpenPort", SioOpenPort(9, 1024, 1024), {SIO_WIN_ERROR});
+    Expect("SioNotify", SioNotify(kEnd, window.hwnd(), WM_APP, EV_RXCHAR), Are({0}),
+           Are({SIO_THREAD, IE_NOPEN}));
+    ::WaitForSingleObject(Wedge::waiting, 200);  // not through the table: the count stays
+    CloseBoth();
+    Wedge::Release();  // a thread that was not ended goes on now; the walk waits for its end
+}
+
+// The DLL build's notification thread holds the library's module; the static
+// build takes the same calls when switched to it.
+void PrepareModuleHold() { holdModuleForThread = 1; }
+
+void OptionsAndQueries() {
+    Expect("SioOption", SioOption('m'), Are({0}), Are({}));
+    Expect("SioOption", SioOption('m'), Are({1}), Are({}));
+    Expect("SioOption", SioOption('R'), Are({'R'}), Are({}));
+    OpenBoth();
+    Expect("SioQueryInfo", SioQueryInfo('V'), Are({0x425}), Are({}));
+    Expect("SioOpenPort", SioOpenPort(VirtualSerialDriver::kMissing, 1024, 1024), Are({SIO_WIN_ERROR}),
+           Are({SIO_WIN_ERROR}));
     char text[128];
     memset(text, 'g', sizeof text);
-    CheckRange("SioWinError", SioWinError(text, sizeof text), 0, 0xFFFF, {});
-    Check("SioWinError terminated", memchr(text, 0, sizeof text) != nullptr, {1});
-    SioWinError(text, 0);
-    Check("SioPortControl", SioPortControl(kEnd, 'X', 1), {1});
+    Expect("SioWinError", SioWinError(text, sizeof text), Are({ERROR_FILE_NOT_FOUND}), Are({}));
+    Expect("SioWinError terminated", memchr(text, 0, sizeof text) != nullptr, Are({1}), Are({}));
+    Expect("SioWinError", SioWinError(text, 0), Are({ERROR_FILE_NOT_FOUND}), Are({}));
+    Expect("SioPortControl", SioPortControl(kEnd, 'X', 1), Are({1}), Are({}));
     CloseBoth();
 }
 
 class FaultWalk : public ::testing::TestWithParam<Scenario> {};
 
-TEST_P(FaultWalk, EveryCallFailsInTurn) { Walk(GetParam()); }
+TEST_P(FaultWalk, EveryFailureIsReportedOrListed) { EXPECT_GT(Walk(GetParam(), kTolerated), 0); }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, FaultWalk,
-                         ::testing::Values(Scenario{"OpenCloseOverlapped", OpenCloseOverlapped},
-                                           Scenario{"OpenCloseSynchronous", OpenCloseSynchronous},
-                                           Scenario{"Transfers", Transfers}, Scenario{"Settings", Settings},
-                                           Scenario{"EventWaits", EventWaits},
-                                           Scenario{"Notification", Notification},
-                                           Scenario{"OptionsAndQueries", OptionsAndQueries}),
-                         ParamName<Scenario>);
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, FaultWalk,
+    ::testing::Values(Scenario{"OpenCloseOverlapped", OpenCloseOverlapped},
+                      Scenario{"OpenCloseSynchronous", OpenCloseSynchronous},
+                      Scenario{"Transfers", Transfers}, Scenario{"Settings", Settings},
+                      Scenario{"EventWaits", EventWaits}, Scenario{"Notification", Notification},
+                      Scenario{"NotificationHoldingTheModule", Notification, PrepareModuleHold},
+                      Scenario{"CloseFindsTheThreadRunning", CloseFindsTheThreadRunning, Wedge::Prepare},
+                      Scenario{"OptionsAndQueries", OptionsAndQueries}),
+    ParamName<Scenario>);
 
 }  // namespace

@@ -34,20 +34,13 @@ constexpr DWORD kLong = 10000;  // deadline for things that happen at once
 struct ThreadLog {
     static inline decltype(sys.CreateThread) next = nullptr;
     static inline int created = 0;
-    static inline LPTHREAD_START_ROUTINE routine = nullptr;
-    static inline LPVOID parameter = nullptr;
-    static inline SIZE_T stack = 0;
     static inline HANDLE thread = nullptr;
     static inline HANDLE watch = nullptr;
-    static inline int priority = 0;
 
     static HANDLE WINAPI Create(LPSECURITY_ATTRIBUTES sa, SIZE_T size, LPTHREAD_START_ROUTINE start,
                                 LPVOID param, DWORD flags, LPDWORD id) {
         HANDLE createdThread = next(sa, size, start, param, flags, id);
         ++created;
-        routine = start;
-        parameter = param;
-        stack = size;
         thread = createdThread;
         if (watch) ::CloseHandle(watch);
         HANDLE self = ::GetCurrentProcess();
@@ -56,17 +49,9 @@ struct ThreadLog {
     }
     static void Install() {
         created = 0;
-        routine = nullptr;
-        parameter = nullptr;
-        stack = 0;
         thread = nullptr;
-        priority = 0;
         next = sys.CreateThread;
         sys.CreateThread = Create;
-        sys.SetThreadPriority = [](HANDLE handle, int value) WINAPI -> BOOL {
-            priority = value;
-            return ::SetThreadPriority(handle, value);
-        };
     }
     static bool Ended(DWORD timeoutMs) { return ::WaitForSingleObject(watch, timeoutMs) == WAIT_OBJECT_0; }
     static void Release() {
@@ -119,12 +104,11 @@ TEST_F(Notify, StartsOneThreadThatPostsOnceOnTheEvent) {
     // Message numbers are 16-bit: only the low 16 bits of this one are posted.
     StartWaitingThread(0x30000 | (WM_APP + 1), EV_RXCHAR);
     EXPECT_EQ(ThreadLog::created, 1);
-    EXPECT_EQ(ThreadLog::routine, &NotifyThreadProc);
-    EXPECT_EQ(ThreadLog::parameter, &portTable[kPort].portNumber);
-    EXPECT_EQ(ThreadLog::stack, 1024u);
-    EXPECT_EQ(ThreadLog::priority, 14);
-    EXPECT_EQ(VirtualSerialDriver::Mask(kPort), static_cast<DWORD>(EV_RXCHAR));
     EXPECT_EQ(threadsStarted, 1);
+    // Only an event of its mask ends its wait.
+    VirtualSerialDriver::SetRing(kPort, true);
+    MessageWindow::Post early{};
+    EXPECT_FALSE(window_.NextPost(&early, 50));
 
     // A second call while the thread waits starts none; the thread keeps what it took.
     EXPECT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP + 9, EV_TXEMPTY), 1);
@@ -324,11 +308,11 @@ struct ModuleLog {
     static inline HMODULE taken = nullptr;
 };
 
-// Linked into the program, the library takes no module reference and the
-// thread ends plainly after its post; the DLL build takes one and gives it
-// back in FreeLibraryAndExitThread.
-TEST_F(Notify, StaticallyLinkedThreadTakesNoModuleReference) {
+// The DLL build's thread takes a reference on the library's module before it
+// starts and gives it back in FreeLibraryAndExitThread, after its post.
+TEST_F(Notify, ThreadHoldingTheModuleGivesItBackOnlyAfterItsPost) {
     ModuleLog::trace.clear();
+    holdModuleForThread = 1;
     sys.GetModuleHandleExA = [](DWORD flags, LPCSTR address, HMODULE* module) WINAPI -> BOOL {
         BOOL ok = ::GetModuleHandleExA(flags, address, module);
         ModuleLog::taken = *module;
@@ -349,7 +333,8 @@ TEST_F(Notify, StaticallyLinkedThreadTakesNoModuleReference) {
     StartWaitingThread(WM_APP + 15, EV_RXCHAR);
     ASSERT_EQ(SioPutByte(kPeer, 'x'), 1);
     ExpectOnePost(WM_APP + 15);
-    EXPECT_EQ(ModuleLog::trace, "post ");
+    ASSERT_TRUE(ThreadLog::Ended(kLong));
+    EXPECT_EQ(ModuleLog::trace, "take post release-and-end");
 }
 
 // In old-Windows (synchronous) mode a close that finds the thread still

@@ -13,18 +13,34 @@
 #include "sio_state.h"
 #include "sys_override.h"
 #include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 using namespace sio;
 
 namespace {
 
-TEST(Options, ResetAndNoWaitReturnTheirLetters) {
+// "R" reaches the next open as a device reset; "W" makes every slot's block
+// writes return at once, and leaves the message boxes on.
+TEST(Options, ResetAndNoWaitActAtTheNextOpenAndWrite) {
+    VirtualSerialDriver driver;
+    static int resets;
+    resets = 0;
+    static decltype(sys.EscapeCommFunction) escape;
+    escape = sys.EscapeCommFunction;
+    sys.EscapeCommFunction = [](HANDLE device, DWORD function) WINAPI -> BOOL {
+        resets += function == RESETDEV;
+        return escape(device, function);
+    };
     EXPECT_EQ(SioOption('R'), 82);
     EXPECT_EQ(SioOption('R'), 82);
-    EXPECT_EQ(resetDeviceAtOpen, 1);
     EXPECT_EQ(SioOption('W'), 87);
-    for (const PortEntry& entry : portTable) ASSERT_EQ(entry.noWait, 87);
-    EXPECT_EQ(messageBoxes, 1);  // "W" leaves the message boxes alone
+    for (int port : {0, 255}) {
+        ASSERT_EQ(SioOpenPort(port, 1024, 1024), 0);
+        EXPECT_EQ(SioWriteBlock(port, "abc", 3), 1) << port;
+        EXPECT_NE(SioClosePort(port), 0);
+    }
+    EXPECT_EQ(resets, 2);
+    EXPECT_EQ(SioOption('m'), 0);  // still on until now
 }
 
 TEST(Options, MessageBoxToggleAnnouncesOnlyItsReturn) {
@@ -114,6 +130,14 @@ TEST(QueryInfo, Table) {
     for (const Case& c : cases) EXPECT_EQ(SioQueryInfo(c.letter), c.result) << c.letter;
     EXPECT_EQ(initDone.load(), kInitDone);
     EXPECT_EQ(portTable[17].handle, INVALID_HANDLE_VALUE);
+}
+
+// The header's version macros are the version the library reports: 4.25 is
+// reported as 0x425, the digits of major and minor as hexadecimal digits.
+TEST(QueryInfo, VersionMatchesTheHeaderMacros) {
+    const int major = SIO_VERSION_MAJOR, minor = SIO_VERSION_MINOR;
+    const int asReported = (major / 10) << 12 | (major % 10) << 8 | (minor / 10) << 4 | (minor % 10);
+    EXPECT_EQ(SioQueryInfo('V'), asReported);
 }
 
 TEST(QueryInfo, CountersAreReportedByTheirOwnLetters) {

@@ -2,6 +2,8 @@
 // port check and the counting close.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <climits>
 
 #include "box_log.h"
@@ -9,16 +11,43 @@
 #include "sio.h"
 #include "sio_state.h"
 #include "sys_override.h"
+#include "test_hooks.h"
 
 using namespace sio;
 
-TEST(PortTable, InitMarksEverySlotClosedAndLinksItsDcb) {
-    LibraryInit();
-    EXPECT_EQ(initDone.load(), kInitDone);
+// The values the library starts with, as the program found them before any
+// test ran: the reset before each test restores exactly these.
+TEST(PortTable, StartValuesAreTheDocumentedOnes) {
+    const StartValues& start = StartValuesTaken();
+    EXPECT_EQ(start.initDone, kInitNone);
+    EXPECT_EQ(start.defaultBaud, 19200);
+    EXPECT_EQ(start.defaultParity, NOPARITY);
+    EXPECT_EQ(start.defaultStopBits, ONESTOPBIT);
+    EXPECT_EQ(start.defaultDataBits, 8);
+    EXPECT_EQ(start.dtrAtOpen, 0);
+    EXPECT_EQ(start.rtsAtOpen, 0);
+    EXPECT_EQ(start.resetDeviceAtOpen, 0);
+    EXPECT_EQ(start.tolerateSetupFailure, 1);
+    EXPECT_EQ(start.messageBoxes, 1);
+    EXPECT_EQ(start.oldWindows, 0);
+    EXPECT_EQ(start.syncMode, 0);
+    EXPECT_EQ(start.lastWinError, 0u);
+    EXPECT_EQ(start.threadsStarted + start.threadsEnded + start.closeFailures, 0);
+    EXPECT_EQ(start.spareCounter1 + start.spareCounter2, 0);
+    EXPECT_STREQ(start.deviceName, "\\\\.\\COM1");
+    EXPECT_EQ(start.commStat.cbInQue + start.commStat.cbOutQue, 0u);
+    EXPECT_EQ(start.holdModuleForThread, 0);  // linked into the program, not the DLL
+    const int rates[] = {110, 300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    EXPECT_EQ(memcmp(SioBaudTable, rates, sizeof rates), 0);
+    const unsigned short bases[] = {0x3F8, 0x2F8, 0x3E8, 0x2E8};
+    EXPECT_EQ(memcmp(uartBase, bases, sizeof bases), 0);
+    static const PortStart noPort{};  // static: its padding is zero too
+    static const PortIo noIo{};
+    static const DCB noDcb{};
     for (int port = 0; port < kPortCount; ++port) {
-        EXPECT_EQ(portTable[port].handle, INVALID_HANDLE_VALUE);
-        EXPECT_EQ(portTable[port].dcb, &dcbTable[port]);
-        EXPECT_EQ(portTable[port].notifyThread, nullptr);
+        EXPECT_EQ(memcmp(&start.ports[port], &noPort, sizeof noPort), 0) << port;
+        EXPECT_EQ(memcmp(&start.io[port], &noIo, sizeof noIo), 0) << port;
+        EXPECT_EQ(memcmp(&start.dcbs[port], &noDcb, sizeof noDcb), 0) << port;
     }
 }
 

@@ -133,6 +133,15 @@ TEST(TransferNoWait, PendingWriteRefusesTheNextUntilItCompletes) {
     EXPECT_EQ(SioTxCount(kFakePort), 5);
     Fake::outQueue = 0x80000000u;  // negative as a signed count
     EXPECT_EQ(SioTxCount(kFakePort), 0);
+
+    // A write whose wait fails is reported: no bytes for a block, no byte sent.
+    Fake::writeError = ERROR_IO_PENDING;
+    sys.WaitForSingleObject = [](HANDLE, DWORD) WINAPI -> DWORD {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    };
+    EXPECT_EQ(SioWriteBlock(kFakePort, kFrame, 9), 0);
+    EXPECT_EQ(SioPutByte(kFakePort, 'x'), SIO_NO_DATA);
 }
 
 class LineTransferModes : public ::testing::TestWithParam<bool> {};
@@ -275,8 +284,14 @@ TEST(LineTransfer, NoWaitWriteStaysPendingUntilThePeerReads) {
 
 class DriverQueues : public DriverCable {};
 
+// A line error is reported once and stops no transfer: the open turned
+// abort-on-error off.
 TEST_F(DriverQueues, InjectedFramingErrorIsReportedOnce) {
     VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
+    EXPECT_EQ(SioLineErrors(kEnd, CE_BREAK), 0);  // masked away, and cleared all the same
+    EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
+    VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
+    EXPECT_EQ(SioPutByte(kEnd, 'x'), 1);
     EXPECT_EQ(SioLineErrors(kEnd, CE_FRAME | CE_BREAK), CE_FRAME);
     EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
 }
@@ -285,11 +300,13 @@ TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
     ASSERT_EQ(SioWriteBlock(kFar, "abc", 3), 3);
     EXPECT_EQ(SioRxCount(kEnd), 3);
     // Under hardware flow with the far end's RTS off, what this end writes
-    // stays in its transmit queue.
+    // stays in its transmit queue and the write pends.
     ASSERT_EQ(SioSetFlow(kEnd, 'H'), 1);
-    ASSERT_EQ(SioWriteBlock(kEnd, "hello", 5), 5);
+    ASSERT_EQ(SioPortControl(kEnd, 'W', 1), 1);
+    ASSERT_EQ(SioWriteBlock(kEnd, "hello", 5), 1);
     EXPECT_EQ(SioTxCount(kEnd), 5);
 
+    ASSERT_EQ(SioUngetByte(kEnd, 'q'), 0);
     EXPECT_EQ(SioFlushRx(kEnd), 0);
     EXPECT_EQ(SioRxCount(kEnd), 0);
     EXPECT_EQ(SioTxCount(kEnd), 5);
@@ -305,13 +322,23 @@ TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
     EXPECT_EQ(std::string(buffer, 2), "de");
 }
 
-TEST_F(DriverQueues, BlockLargerThanTheQueuesPendsUntilTheFarEndReads) {
+// Without flow control what the receive queue cannot hold is lost and
+// reported; under the handshake the sender waits instead.
+TEST_F(DriverQueues, BlockLargerThanTheQueueArrivesWholeOnlyUnderHandshake) {
     const std::string data = Pattern(8192);
+    EXPECT_EQ(SioWriteBlock(kEnd, data.data(), 2048), 2048);
+    EXPECT_EQ(SioLineErrors(kFar, -1), CE_RXOVER);
+    EXPECT_EQ(SioRxCount(kFar), 1024);
+    ASSERT_EQ(SioFlushRx(kFar), 0);
+
+    ASSERT_EQ(SioSetFlow(kEnd, 'H'), 1);
+    ASSERT_EQ(SioSetFlow(kFar, 'H'), 1);
     portTable[kEnd].noWait = 1;
     EXPECT_EQ(SioWriteBlock(kEnd, data.data(), static_cast<int>(data.size())), 1);
     EXPECT_EQ(SioPutByte(kEnd, 'x'), SIO_NO_DATA);
     std::string received = ReadBlocks(kFar, data.size(), 5000);
     EXPECT_TRUE(received == data) << received.size();
+    EXPECT_EQ(SioLineErrors(kFar, -1), 0);
     EXPECT_EQ(SioPutByte(kEnd, 'x'), 1);
 }
 

@@ -5,8 +5,8 @@
 #include "fault_layer.h"
 
 #include <atomic>
+#include <map>
 #include <mutex>
-#include <set>
 #include <vector>
 
 #include "sys_table.h"
@@ -16,21 +16,32 @@ namespace {
 std::atomic<long> calls{0};
 std::atomic<long> failAt{0};
 std::atomic<bool> failed{false};
+std::atomic<const char*> failedEntry{nullptr};
+DWORD callerThread = 0;  // the thread that installed the layer: the scenario's
+std::atomic<bool> failedOnCaller{false};
 std::mutex liveLock;
-std::set<HANDLE> live;
+std::map<HANDLE, const char*> live;  // each handle with the name its close fails under
 
 // Counts the call; true when it is the one to fail.
-bool FailsNow() {
+bool FailsNow(const char* entry) {
     long n = ++calls;
     if (n != failAt.load()) return false;
+    failedEntry = entry;
+    failedOnCaller = ::GetCurrentThreadId() == callerThread;
     failed = true;
     return true;
 }
 
-void Created(HANDLE h) {
+void Created(HANDLE h, const char* closeName) {
     if (!h || h == INVALID_HANDLE_VALUE) return;
     std::lock_guard<std::mutex> hold(liveLock);
-    live.insert(h);
+    live[h] = closeName;
+}
+
+const char* CloseName(HANDLE h) {
+    std::lock_guard<std::mutex> hold(liveLock);
+    auto found = live.find(h);
+    return found == live.end() ? "CloseHandle" : found->second;
 }
 
 void Closed(HANDLE h) {
@@ -46,14 +57,16 @@ struct Faulty<Member> {
     static inline R(WINAPI* next)(Args...) = nullptr;
     static inline R failValue{};
     static inline DWORD error = 0;
+    static inline const char* name = nullptr;
     static R WINAPI Call(Args... args) {
-        if (FailsNow()) {
+        if (FailsNow(name)) {
             ::SetLastError(error);
             return failValue;
         }
         return next(args...);
     }
-    static void Install(R value, DWORD lastError) {
+    static void Install(const char* entry, R value, DWORD lastError) {
+        name = entry;
         next = sio::sys.*Member;
         failValue = value;
         error = lastError;
@@ -87,16 +100,20 @@ struct Creator<Member> {
     static inline HANDLE(WINAPI* next)(Args...) = nullptr;
     static inline HANDLE failValue = nullptr;
     static inline DWORD error = 0;
+    static inline const char* name = nullptr;
+    static inline const char* closeName = nullptr;
     static HANDLE WINAPI Call(Args... args) {
-        if (FailsNow()) {
+        if (FailsNow(name)) {
             ::SetLastError(error);
             return failValue;
         }
         HANDLE h = next(args...);
-        Created(h);
+        Created(h, closeName);
         return h;
     }
-    static void Install(HANDLE value, DWORD lastError) {
+    static void Install(const char* entry, const char* close, HANDLE value, DWORD lastError) {
+        name = entry;
+        closeName = close;
         next = sio::sys.*Member;
         failValue = value;
         error = lastError;
@@ -109,7 +126,7 @@ decltype(sio::sys.CloseHandle) nextClose = nullptr;
 // A failed close still releases the handle, as the system does for every
 // valid handle: the failure is only in what the caller is told.
 BOOL WINAPI FaultyClose(HANDLE h) {
-    bool fail = FailsNow();
+    bool fail = FailsNow(CloseName(h));
     BOOL closed = nextClose(h);
     if (closed) Closed(h);
     if (!fail) return closed;
@@ -151,7 +168,7 @@ decltype(sio::sys.ResumeThread) nextResume = nullptr;
 decltype(sio::sys.TerminateThread) nextTerminate = nullptr;
 
 DWORD WINAPI FaultyResume(HANDLE thread) {
-    if (!FailsNow()) return nextResume(thread);
+    if (!FailsNow("ResumeThread")) return nextResume(thread);
     neverRan = thread;
     {
         std::lock_guard<std::mutex> hold(threadsLock);
@@ -162,7 +179,7 @@ DWORD WINAPI FaultyResume(HANDLE thread) {
 }
 
 BOOL WINAPI FaultyTerminate(HANDLE thread, DWORD code) {
-    if (FailsNow()) {
+    if (FailsNow("TerminateThread")) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -183,53 +200,61 @@ void FaultLayer::Install(long n) {
     calls = 0;
     failAt = n;
     failed = false;
+    failedEntry = nullptr;
+    failedOnCaller = false;
+    callerThread = ::GetCurrentThreadId();
     {
         std::lock_guard<std::mutex> hold(liveLock);
         live.clear();
     }
     const DWORD kDevice = ERROR_GEN_FAILURE;  // what a failing driver reports
-    Creator<&SysTable::CreateFileA>::Install(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
-    Creator<&SysTable::CreateEventA>::Install(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    Creator<&SysTable::CreateFileA>::Install("CreateFileA", "CloseHandle(device)", INVALID_HANDLE_VALUE,
+                                             ERROR_ACCESS_DENIED);
+    Creator<&SysTable::CreateEventA>::Install("CreateEventA", "CloseHandle(event)", nullptr,
+                                              ERROR_NOT_ENOUGH_MEMORY);
     nextCreateThread = sio::sys.CreateThread;  // below the layer: the walk's own failures come first
     sio::sys.CreateThread = RecordedCreateThread;
-    Creator<&SysTable::CreateThread>::Install(nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    Creator<&SysTable::CreateThread>::Install("CreateThread", "CloseHandle(thread)", nullptr,
+                                              ERROR_NOT_ENOUGH_MEMORY);
     nextClose = sio::sys.CloseHandle;
     sio::sys.CloseHandle = FaultyClose;
-    Faulty<&SysTable::ReadFile>::Install(FALSE, kDevice);
-    Faulty<&SysTable::WriteFile>::Install(FALSE, kDevice);
-    Faulty<&SysTable::GetOverlappedResult>::Install(FALSE, ERROR_IO_DEVICE);
-    Faulty<&SysTable::CancelIo>::Install(FALSE, ERROR_INVALID_HANDLE);
-    Faulty<&SysTable::CancelIoEx>::Install(FALSE, ERROR_INVALID_HANDLE);
-    Faulty<&SysTable::GetCommState>::Install(FALSE, kDevice);
-    Faulty<&SysTable::SetCommState>::Install(FALSE, ERROR_INVALID_PARAMETER);
-    Faulty<&SysTable::GetCommTimeouts>::Install(FALSE, kDevice);
-    Faulty<&SysTable::SetCommTimeouts>::Install(FALSE, ERROR_INVALID_PARAMETER);
-    Faulty<&SysTable::SetupComm>::Install(FALSE, ERROR_NOT_ENOUGH_MEMORY);
-    Faulty<&SysTable::PurgeComm>::Install(FALSE, kDevice);
-    Faulty<&SysTable::ClearCommError>::Install(FALSE, kDevice);
-    Faulty<&SysTable::EscapeCommFunction>::Install(FALSE, ERROR_INVALID_PARAMETER);
-    Faulty<&SysTable::GetCommModemStatus>::Install(FALSE, ERROR_NOT_SUPPORTED);
-    Faulty<&SysTable::SetCommBreak>::Install(FALSE, kDevice);
-    Faulty<&SysTable::ClearCommBreak>::Install(FALSE, kDevice);
-    Faulty<&SysTable::SetCommMask>::Install(FALSE, kDevice);
-    Faulty<&SysTable::WaitCommEvent>::Install(FALSE, kDevice);
-    Faulty<&SysTable::SetEvent>::Install(FALSE, ERROR_INVALID_HANDLE);
-    Faulty<&SysTable::ResetEvent>::Install(FALSE, ERROR_INVALID_HANDLE);
-    Faulty<&SysTable::WaitForSingleObject>::Install(WAIT_FAILED, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::ReadFile>::Install("ReadFile", FALSE, kDevice);
+    Faulty<&SysTable::WriteFile>::Install("WriteFile", FALSE, kDevice);
+    Faulty<&SysTable::GetOverlappedResult>::Install("GetOverlappedResult", FALSE, ERROR_IO_DEVICE);
+    Faulty<&SysTable::CancelIo>::Install("CancelIo", FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::CancelIoEx>::Install("CancelIoEx", FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::GetCommState>::Install("GetCommState", FALSE, kDevice);
+    Faulty<&SysTable::SetCommState>::Install("SetCommState", FALSE, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::GetCommTimeouts>::Install("GetCommTimeouts", FALSE, kDevice);
+    Faulty<&SysTable::SetCommTimeouts>::Install("SetCommTimeouts", FALSE, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::SetupComm>::Install("SetupComm", FALSE, ERROR_NOT_ENOUGH_MEMORY);
+    Faulty<&SysTable::PurgeComm>::Install("PurgeComm", FALSE, kDevice);
+    Faulty<&SysTable::ClearCommError>::Install("ClearCommError", FALSE, kDevice);
+    Faulty<&SysTable::EscapeCommFunction>::Install("EscapeCommFunction", FALSE, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::GetCommModemStatus>::Install("GetCommModemStatus", FALSE, ERROR_NOT_SUPPORTED);
+    Faulty<&SysTable::SetCommBreak>::Install("SetCommBreak", FALSE, kDevice);
+    Faulty<&SysTable::ClearCommBreak>::Install("ClearCommBreak", FALSE, kDevice);
+    Faulty<&SysTable::SetCommMask>::Install("SetCommMask", FALSE, kDevice);
+    Faulty<&SysTable::WaitCommEvent>::Install("WaitCommEvent", FALSE, kDevice);
+    Faulty<&SysTable::SetEvent>::Install("SetEvent", FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::ResetEvent>::Install("ResetEvent", FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::WaitForSingleObject>::Install("WaitForSingleObject", WAIT_FAILED, ERROR_INVALID_HANDLE);
     neverRan = nullptr;
     nextResume = sio::sys.ResumeThread;
     sio::sys.ResumeThread = FaultyResume;
-    Faulty<&SysTable::SetThreadPriority>::Install(FALSE, ERROR_ACCESS_DENIED);
-    Faulty<&SysTable::GetExitCodeThread>::Install(FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::SetThreadPriority>::Install("SetThreadPriority", FALSE, ERROR_ACCESS_DENIED);
+    Faulty<&SysTable::GetExitCodeThread>::Install("GetExitCodeThread", FALSE, ERROR_INVALID_HANDLE);
     nextTerminate = sio::sys.TerminateThread;
     sio::sys.TerminateThread = FaultyTerminate;
-    Faulty<&SysTable::FormatMessageA>::Install(0, ERROR_MR_MID_NOT_FOUND);
-    Faulty<&SysTable::MessageBoxA>::Install(0, ERROR_NOT_ENOUGH_MEMORY);
-    Faulty<&SysTable::PostMessageA>::Install(FALSE, ERROR_NOT_ENOUGH_QUOTA);
-    Faulty<&SysTable::AddVectoredExceptionHandler>::Install(nullptr, ERROR_NOT_ENOUGH_MEMORY);
-    Faulty<&SysTable::RemoveVectoredExceptionHandler>::Install(0, ERROR_INVALID_PARAMETER);
-    Faulty<&SysTable::GetModuleHandleExA>::Install(FALSE, ERROR_MOD_NOT_FOUND);
-    Faulty<&SysTable::FreeLibrary>::Install(FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::FormatMessageA>::Install("FormatMessageA", 0, ERROR_MR_MID_NOT_FOUND);
+    Faulty<&SysTable::MessageBoxA>::Install("MessageBoxA", 0, ERROR_NOT_ENOUGH_MEMORY);
+    Faulty<&SysTable::PostMessageA>::Install("PostMessageA", FALSE, ERROR_NOT_ENOUGH_QUOTA);
+    Faulty<&SysTable::AddVectoredExceptionHandler>::Install("AddVectoredExceptionHandler", nullptr,
+                                                            ERROR_NOT_ENOUGH_MEMORY);
+    Faulty<&SysTable::RemoveVectoredExceptionHandler>::Install("RemoveVectoredExceptionHandler", 0,
+                                                               ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::GetModuleHandleExA>::Install("GetModuleHandleExA", FALSE, ERROR_MOD_NOT_FOUND);
+    Faulty<&SysTable::FreeLibrary>::Install("FreeLibrary", FALSE, ERROR_INVALID_HANDLE);
     Counted<&SysTable::Sleep>::Install();
     Counted<&SysTable::ExitThread>::Install();
     Counted<&SysTable::FreeLibraryAndExitThread>::Install();
@@ -237,7 +262,9 @@ void FaultLayer::Install(long n) {
     // The two entries that are not system calls: the port read counts as
     // refused when it fails, the assertion report only counts.
     nextPortInput = sio::sys.PortInput;
-    sio::sys.PortInput = [](unsigned short address) { return FailsNow() ? -1 : nextPortInput(address); };
+    sio::sys.PortInput = [](unsigned short address) {
+        return FailsNow("PortInput") ? -1 : nextPortInput(address);
+    };
     nextAssertReport = sio::sys.AssertReport;
     sio::sys.AssertReport = [](const char* expression, const char* file, int line) {
         ++calls;
@@ -260,6 +287,10 @@ void FaultLayer::AwaitThreads(DWORD timeoutMs) {
 long FaultLayer::Calls() { return calls; }
 
 bool FaultLayer::Failed() { return failed; }
+
+const char* FaultLayer::FailedEntry() { return failedEntry; }
+
+bool FaultLayer::FailedOnCaller() { return failedOnCaller; }
 
 int FaultLayer::LiveHandles() {
     std::lock_guard<std::mutex> hold(liveLock);

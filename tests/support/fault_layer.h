@@ -14,7 +14,11 @@ struct FaultLayer {
     // Stops failing (counting goes on), so the checks after a run see the system as it is.
     static void Disarm();
     static long Calls();
-    static bool Failed();  // the N-th call was reached and failed
+    static bool Failed();              // the N-th call was reached and failed
+    static const char* FailedEntry();  // the table entry that failed, null before
+    // The failure came on the thread that installed the layer (the caller's),
+    // not on a thread the library started.
+    static bool FailedOnCaller();
     // Handles created and not yet closed through the table.
     static int LiveHandles();
     // Waits until every thread started through the table since the install

@@ -1,9 +1,10 @@
 // One run is a fresh library (the test reset), a fresh driver and the layer
-// over them; the checks run with the layer disarmed, so they see the system
-// as it is.
+// over them; the checks after a run see the system with the layer disarmed.
 #include "fault_walk.h"
 
 #include <gtest/gtest.h>
+
+#include <string.h>
 
 #include <string>
 
@@ -16,22 +17,34 @@
 namespace walk {
 namespace {
 
-std::string violation;  // the first result outside its documented set
+std::string violation;     // the first wrong result of the run
+bool failureSeen = false;  // the run's failure has been laid to a call
+std::initializer_list<Tolerated> tolerance;
 
 int WINAPI NoBox(HWND, LPCSTR, LPCSTR, UINT) { return IDOK; }
 
-// Returns the calls the scenario made.
-long RunOnce(const Scenario& scenario, long failAt) {
-    sio::ResetForTests();
-    VirtualSerialDriver driver;
-    sio::sys.MessageBoxA = NoBox;  // below the layer: its failure is still walked
-    FaultLayer::Install(failAt);
-    violation.clear();
-    scenario.run();
-    FaultLayer::Disarm();
-    FaultLayer::AwaitThreads(5000);
-    long calls = FaultLayer::Calls();
+const Tolerated* FindTolerated(const char* call, const char* entry) {
+    for (const Tolerated& row : tolerance)
+        if (strcmp(row.call, call) == 0 && strcmp(row.entry, entry) == 0) return &row;
+    return nullptr;
+}
 
+void Violate(const std::string& what) {
+    if (violation.empty()) violation = what;
+}
+
+// A failure on a thread the library started has no caller to report to; it
+// must be on the list under "thread".
+void LayThreadFailure() {
+    if (failureSeen || !FaultLayer::Failed() || FaultLayer::FailedOnCaller()) return;
+    failureSeen = true;
+    if (!FindTolerated("thread", FaultLayer::FailedEntry()))
+        Violate(std::string("the notification thread's ") + FaultLayer::FailedEntry() +
+                " failure is not tolerated");
+}
+
+// What every run must leave: no handle, and ports that work.
+void ExpectCleanSystem(const Scenario& scenario, long failAt) {
     EXPECT_TRUE(violation.empty()) << scenario.name << " N=" << failAt << ": " << violation;
     EXPECT_EQ(FaultLayer::LiveHandles(), 0) << scenario.name << " N=" << failAt;
     sio::oldWindows = 0;
@@ -42,29 +55,84 @@ long RunOnce(const Scenario& scenario, long failAt) {
     EXPECT_NE(SioClosePort(kEnd), 0);
     EXPECT_NE(SioClosePort(kFar), 0);
     EXPECT_EQ(FaultLayer::LiveHandles(), 0) << scenario.name << " N=" << failAt;
-    return calls;
+}
+
+// Runs the scenario with the N-th call failing; true when a failure was
+// injected. calls: the system calls the scenario made.
+bool RunOnce(const Scenario& scenario, long failAt, long* calls = nullptr) {
+    sio::ResetForTests();
+    VirtualSerialDriver driver;
+    sio::sys.MessageBoxA = NoBox;  // below the layer: its failure is still walked
+    if (scenario.prepare) scenario.prepare();
+    FaultLayer::Install(failAt);
+    violation.clear();
+    failureSeen = false;
+    scenario.run();
+    FaultLayer::Disarm();
+    FaultLayer::AwaitThreads(5000);
+    LayThreadFailure();
+    if (FaultLayer::Failed() && !failureSeen)
+        Violate(std::string(FaultLayer::FailedEntry()) + " failed where no checked call saw it");
+    const bool injected = FaultLayer::Failed();
+    if (calls) *calls = FaultLayer::Calls();
+    ExpectCleanSystem(scenario, failAt);
+    return injected;
 }
 
 }  // namespace
 
-void Check(const char* call, int result, std::initializer_list<int> allowed) {
-    for (int value : allowed)
-        if (result == value) return;
-    if (violation.empty()) violation = std::string(call) + " gave " + std::to_string(result);
+Results From(int low, int high, std::initializer_list<int> codes) {
+    Results results;
+    results.low = low;
+    results.high = high;
+    for (int code : codes) {
+        if (results.count == sizeof results.codes / sizeof results.codes[0]) break;
+        results.codes[results.count++] = code;
+    }
+    return results;
 }
 
-void CheckRange(const char* call, int result, int low, int high, std::initializer_list<int> codes) {
-    if (result >= low && result <= high) return;
-    Check(call, result, codes);
+Results Are(std::initializer_list<int> codes) { return From(1, 0, codes); }
+
+bool Results::Has(int value) const {
+    if (value >= low && value <= high) return true;
+    for (size_t i = 0; i < count; ++i)
+        if (value == codes[i]) return true;
+    return false;
 }
 
-long Walk(const Scenario& scenario) {
-    long calls = RunOnce(scenario, 0);
+void Expect(const char* call, int result, Results ok, Results failed) {
+    LayThreadFailure();
+    const std::string seen = std::string(call) + " gave " + std::to_string(result);
+    if (!FaultLayer::Failed()) {
+        if (!ok.Has(result)) Violate(seen + " with nothing failed");
+        return;
+    }
+    if (failureSeen) {  // after an earlier call's failure the state differs: any count, or its codes
+        if (result < 0 && !ok.Has(result) && !failed.Has(result)) Violate(seen + ", not one of its codes");
+        return;
+    }
+    failureSeen = true;
+    const char* entry = FaultLayer::FailedEntry();
+    if (FindTolerated(call, entry)) {
+        if (!ok.Has(result) && !failed.Has(result))
+            Violate(seen + " after a tolerated " + entry + " failure");
+    } else if (!failed.Has(result)) {
+        Violate(seen + " when its " + entry + " failed: the failure was not reported");
+    }
+}
+
+long Walk(const Scenario& scenario, std::initializer_list<Tolerated> tolerated) {
+    tolerance = tolerated;
+    long calls = 0;
+    RunOnce(scenario, 0, &calls);
     EXPECT_GT(calls, 0);
-    long runs = 1;
-    for (long n = 1; n <= calls && !::testing::Test::HasFailure(); ++n, ++runs) RunOnce(scenario, n);
-    printf("fault walk %s: %ld system calls, %ld (scenario, N) runs\n", scenario.name, calls, runs);
-    return runs;
+    long injected = 0;
+    for (long n = 1; n <= calls && !::testing::Test::HasFailure(); ++n)
+        if (RunOnce(scenario, n)) ++injected;  // a count-only entry at N injects nothing
+    printf("fault walk %s: %ld system calls, %ld runs with a failure injected\n", scenario.name, calls,
+           injected);
+    return injected;
 }
 
 }  // namespace walk

@@ -1,6 +1,6 @@
-// The main of every test program: before each test the library's state goes
-// back to its start values, so a program passes whole and in any order, not
-// only with one test per process.
+// The main of every test program: it takes the library's start values before
+// anything can change them, and before each test the state goes back to them,
+// so a program passes whole and in any order, not only with one test per process.
 #include <gtest/gtest.h>
 
 #include "test_hooks.h"
@@ -14,6 +14,7 @@ class ResetLibrary : public ::testing::EmptyTestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+    sio::TakeStartValues();
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new ResetLibrary);
     return RUN_ALL_TESTS();

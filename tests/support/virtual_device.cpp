@@ -6,7 +6,7 @@
 
 namespace vsd {
 
-Device devices[VirtualSerialDriver::kPorts];
+Device devices[VirtualSerialDriver::kDevices];
 CRITICAL_SECTION lock;
 bool lockReady = false;
 sio::SysTable saved;
@@ -14,6 +14,25 @@ sio::SysTable saved;
 Device* Find(HANDLE h) {
     for (Device& d : devices)
         if (d.open && d.handle == h) return &d;
+    return nullptr;
+}
+
+SyncGate::SyncGate(HANDLE h) {
+    {
+        Locked hold;
+        Device* d = Find(h);
+        if (d && !d->overlapped) entered = &d->gate;
+    }
+    if (entered) ::EnterCriticalSection(entered);
+}
+
+SyncGate::~SyncGate() {
+    if (entered) ::LeaveCriticalSection(entered);
+}
+
+Device* OfPort(int port) {
+    for (Device& d : devices)
+        if (d.port == port) return &d;
     return nullptr;
 }
 
@@ -25,13 +44,19 @@ BOOL Fail(DWORD error) {
 }
 
 // The driver's own start values, different from every value the library's
-// open writes, so a field the open should leave alone shows when touched.
+// open writes, so a field the open should leave alone shows when touched, and
+// every flag the open must clear is set, so one left set changes the line.
 DCB StartDcb() {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     dcb.BaudRate = 1200;
     dcb.fBinary = 1;
     dcb.fParity = 1;
+    dcb.fOutxCtsFlow = 1;
+    dcb.fOutX = 1;
+    dcb.fInX = 1;
+    dcb.fNull = 1;
+    dcb.fAbortOnError = 1;
     dcb.fOutxDsrFlow = 1;
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fDsrSensitivity = 1;
@@ -85,8 +110,12 @@ DWORD Inputs(const Device& d) {
     return status;
 }
 
-// Changes this end's outputs and tells the far end what its inputs did.
-void SetOutputs(Device& d, bool dtr, bool rts) {
+namespace {
+
+// The handshake outputs follow the receive queue; the others what was set.
+void ApplyOutputs(Device& d, bool dtr, bool rts) {
+    if (d.dcb.fDtrControl == DTR_CONTROL_HANDSHAKE) dtr = !d.inputHeld;
+    if (d.dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) rts = !d.inputHeld;
     Device& p = Peer(d);
     DWORD before = Inputs(p);
     d.dtr = dtr;
@@ -97,23 +126,83 @@ void SetOutputs(Device& d, bool dtr, bool rts) {
     if (changed & MS_DSR_ON) events |= EV_DSR;
     if (changed & MS_RLSD_ON) events |= EV_RLSD;
     Fire(p, events);
+}
+
+void Receive(Device& d, BYTE b);
+
+// Input flow control: past XoffLim free bytes the handshake lines drop and,
+// with fInX, XOFF goes out; once the queue is down to XonLim they rise again
+// and XON goes out.
+void UpdateInputFlow(Device& d) {
+    bool held = d.inputHeld;
+    if (!held && d.rx.capacity - d.rx.count < d.dcb.XoffLim) held = true;
+    if (held && d.rx.count <= d.dcb.XonLim) held = false;
+    if (held == d.inputHeld) return;
+    d.inputHeld = held;
+    ApplyOutputs(d, d.dtr, d.rts);
+    Device& p = Peer(d);
+    if (d.dcb.fInX && p.open) Receive(p, static_cast<BYTE>(held ? d.dcb.XoffChar : d.dcb.XonChar));
+}
+
+void LineError(Device& d, DWORD ce) {
+    d.errors |= ce;
+    // fAbortOnError: every read and write ends until the error is cleared.
+    if (d.dcb.fAbortOnError) {
+        Cancel(d, d.read);
+        Cancel(d, d.write);
+    }
+}
+
+// One byte arriving at d from the line.
+void Receive(Device& d, BYTE b) {
+    if (d.dcb.fNull && b == 0) return;
+    if (d.dcb.fOutX && (b == static_cast<BYTE>(d.dcb.XoffChar) || b == static_cast<BYTE>(d.dcb.XonChar))) {
+        d.xoffReceived = b == static_cast<BYTE>(d.dcb.XoffChar);
+        return;
+    }
+    if (d.rx.Free() == 0) {
+        LineError(d, CE_RXOVER);  // no flow control held the sender: the byte is lost
+        return;
+    }
+    d.rx.Push(b);
+    DWORD events = EV_RXCHAR;
+    if (b == static_cast<BYTE>(d.dcb.EvtChar)) events |= EV_RXFLAG;
+    Fire(d, events);
+    UpdateInputFlow(d);
+}
+
+}  // namespace
+
+// Changes this end's outputs and tells the far end what its inputs did.
+void SetOutputs(Device& d, bool dtr, bool rts) {
+    ApplyOutputs(d, dtr, rts);
     Pump();
 }
 
 void ApplyControlModes(Device& d) {
     bool dtr = d.dcb.fDtrControl != DTR_CONTROL_DISABLE;
     bool rts = d.dcb.fRtsControl == RTS_CONTROL_ENABLE || d.dcb.fRtsControl == RTS_CONTROL_HANDSHAKE;
+    if (!d.dcb.fOutX) d.xoffReceived = false;
+    UpdateInputFlow(d);
     SetOutputs(d, dtr, rts);
+}
+
+void InjectLineError(Device& d, DWORD ce) {
+    LineError(d, ce);
+    if (ce & (CE_FRAME | CE_RXPARITY | CE_OVERRUN)) Fire(d, EV_ERR);
 }
 
 namespace {
 
 bool MayTransmit(const Device& d) {
-    if (d.breakOn) return false;
-    return !(d.dcb.fOutxCtsFlow && !(Inputs(d) & MS_CTS_ON));
+    if (d.breakOn || d.xoffReceived) return false;
+    if (d.dcb.fOutxCtsFlow && !(Inputs(d) & MS_CTS_ON)) return false;
+    return !(d.dcb.fOutxDsrFlow && !(Inputs(d) & MS_DSR_ON));
 }
 
-// Moves bytes one step along every cable; true when anything moved.
+// Moves bytes one step along every cable; true when anything moved. A write
+// ends only once its last byte has left for the line, and EV_TXEMPTY comes
+// after that.
 bool PumpOnce(Device& d) {
     bool moved = false;
     Request& w = d.write;
@@ -121,29 +210,25 @@ bool PumpOnce(Device& d) {
         d.tx.Push(w.out[w.done++]);
         moved = true;
     }
-    if (w.active && w.done == w.size) Complete(d, w, kStatusSuccess);
-
     Device& p = Peer(d);
-    if (d.tx.count > 0 && MayTransmit(d)) {
-        DWORD events = 0;
-        while (d.tx.count > 0 && (!p.open || p.rx.Free() > 0)) {
-            BYTE b = d.tx.Pop();
-            moved = true;
-            if (!p.open) continue;  // nobody at the far end: the byte is gone
-            p.rx.Push(b);
-            events |= EV_RXCHAR;
-            if (b == static_cast<BYTE>(p.dcb.EvtChar)) events |= EV_RXFLAG;
-        }
-        Fire(p, events);
-        if (d.tx.count == 0) Fire(d, EV_TXEMPTY);
+    bool sent = false;
+    while (d.tx.count > 0 && MayTransmit(d)) {
+        BYTE b = d.tx.Pop();
+        moved = sent = true;
+        if (p.open) Receive(p, b);  // nobody at the far end: the byte is gone
     }
+    if (w.active && w.done == w.size && d.tx.count == 0) Complete(d, w, kStatusSuccess);
+    if (sent && d.tx.count == 0 && !w.active) Fire(d, EV_TXEMPTY);
 
     Request& r = d.read;
+    bool arrived = false;
     while (r.active && r.done < r.size && d.rx.count > 0) {
         r.in[r.done++] = d.rx.Pop();
-        moved = true;
+        moved = arrived = true;
     }
-    if (r.active && r.done == r.size) Complete(d, r, kStatusSuccess);
+    if (arrived) r.lastByte = ::GetTickCount();
+    UpdateInputFlow(d);  // a read elsewhere may have made room
+    if (r.active && (r.done == r.size || (arrived && r.anyByteEnds))) Complete(d, r, kStatusSuccess);
     return moved;
 }
 
@@ -158,8 +243,47 @@ void Pump() {
     }
 }
 
+// A cancelled request reports no bytes, whatever it had moved, as the
+// serial driver does.
+bool StartRead(Device& d, BYTE* buffer, DWORD size) {
+    Request& r = d.read;
+    r = Request{};
+    r.in = buffer;
+    r.size = size;
+    while (r.done < size && d.rx.count > 0) r.in[r.done++] = d.rx.Pop();
+    const COMMTIMEOUTS& t = d.timeouts;
+    const DWORD now = ::GetTickCount();
+    if (r.done > 0) r.lastByte = now;
+    if (t.ReadIntervalTimeout == MAXDWORD) {
+        if (t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0) return true;  // at once
+        // Both MAXDWORD and a constant: what is there, else the first byte to come.
+        r.anyByteEnds = t.ReadTotalTimeoutMultiplier == MAXDWORD && t.ReadTotalTimeoutConstant != MAXDWORD;
+        if (r.anyByteEnds && r.done > 0) return true;
+    } else {
+        r.interval = t.ReadIntervalTimeout;
+    }
+    if (r.done == size) return true;
+    const DWORD multiplier = r.anyByteEnds ? 0 : t.ReadTotalTimeoutMultiplier;
+    const DWORD total = multiplier * size + t.ReadTotalTimeoutConstant;
+    if (total != 0) r.deadline = now + total;
+    return false;
+}
+
+void ExpireReads() {
+    const DWORD now = ::GetTickCount();
+    for (Device& d : devices) {
+        Request& r = d.read;
+        if (!d.open || !r.active) continue;
+        const bool total = r.deadline != 0 && static_cast<LONG>(now - r.deadline) >= 0;
+        const bool gap = r.interval != 0 && r.done > 0 && now - r.lastByte > r.interval;
+        if (total || gap) Complete(d, r, kStatusSuccess);  // a time-out ends a read with what it has
+    }
+}
+
 void Cancel(Device& d, Request& r) {
-    if (r.active) Complete(d, r, kStatusCancelled);
+    if (!r.active) return;
+    r.done = 0;
+    Complete(d, r, kStatusCancelled);
 }
 
 void CancelAll(Device& d) {
@@ -194,16 +318,18 @@ BOOL FinishSynchronous(OVERLAPPED& own, LPDWORD reported) {
     return own.Internal == kStatusSuccess ? TRUE : Fail(ERROR_OPERATION_ABORTED);
 }
 
+// Only the device form opens: "COM3" alone names a DOS device, which a
+// Windows port also answers to, but only up to COM9, so a library that used it
+// would fail from COM10 on.
 int PortOfName(LPCSTR name) {
-    if (!name) return -1;
-    if (strncmp(name, "\\\\.\\", 4) == 0) name += 4;
-    if (strncmp(name, "COM", 3) != 0) return -1;
+    if (!name || strncmp(name, "\\\\.\\COM", 7) != 0) return -1;
     int number = 0;
-    for (const char* c = name + 3; *c; ++c) {
+    for (const char* c = name + 7; *c; ++c) {
         if (*c < '0' || *c > '9' || number > 1000) return -1;
         number = number * 10 + (*c - '0');
     }
-    return number >= 1 && number <= VirtualSerialDriver::kPorts ? number - 1 : -1;
+    if (name[7] == '0' || !OfPort(number - 1)) return -1;
+    return number - 1;
 }
 
 BOOL SetBreak(Device& d, bool on) {
@@ -219,11 +345,14 @@ BOOL SetBreak(Device& d, bool on) {
     return TRUE;
 }
 
-void ResetDevice(int port) {
-    Device& d = devices[port];
+void ResetDevice(int slot) {
+    // Pairs of slots are the two ends of one cable.
+    static const int kPortOfSlot[VirtualSerialDriver::kDevices] = {0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 254, 255};
+    Device& d = devices[slot];
+    d.port = kPortOfSlot[slot];
+    d.peer = slot ^ 1;
     d.handle = nullptr;
     d.open = d.overlapped = false;
-    d.peer = port ^ 1;
     d.dcb = StartDcb();
     d.timeouts = COMMTIMEOUTS{};
     d.rxSize = d.txSize = 0;
@@ -232,6 +361,7 @@ void ResetDevice(int port) {
     d.rx.capacity = d.tx.capacity = kDefaultQueue;
     d.errors = d.mask = d.occurred = 0;
     d.dtr = d.rts = d.breakOn = d.ring = false;
+    d.xoffReceived = d.inputHeld = false;
     d.read = d.write = d.wait = Request{};
     d.waitsStarted = 0;
     d.hold = false;

@@ -44,6 +44,11 @@ struct Request {
     const BYTE* out;
     DWORD size, done;
     DWORD* maskOut;
+    // Read time-outs, in GetTickCount milliseconds; 0 = none.
+    DWORD deadline;    // the total time-out ends the read here
+    DWORD interval;    // the longest gap allowed between two bytes, once one came
+    DWORD lastByte;    // when the last byte came
+    bool anyByteEnds;  // interval and multiplier MAXDWORD: the first byte ends the read
 };
 
 struct Held {
@@ -55,6 +60,10 @@ struct Held {
 };
 
 struct Device {
+    int port;  // the port index (COMn is n - 1)
+    // Windows runs one call at a time on a handle opened without
+    // FILE_FLAG_OVERLAPPED: a blocked read holds up every other call on it.
+    CRITICAL_SECTION gate;
     HANDLE handle;
     bool open, overlapped;
     int peer;
@@ -64,6 +73,8 @@ struct Device {
     Ring rx, tx;
     DWORD errors, mask, occurred;
     bool dtr, rts, breakOn, ring;
+    bool xoffReceived;  // fOutX: the far end sent XOFF; this end holds its transmission
+    bool inputHeld;     // the receive queue crossed XoffLim: the handshake asks the far end to stop
     Request read, write, wait;
     long waitsStarted;
     bool hold;
@@ -71,10 +82,19 @@ struct Device {
     int heldCount;
 };
 
-extern Device devices[VirtualSerialDriver::kPorts];
+extern Device devices[VirtualSerialDriver::kDevices];
 extern CRITICAL_SECTION lock;
 extern bool lockReady;
 extern sio::SysTable saved;  // the table as it was before the driver: where closes go on
+
+// Enters the device's gate for the length of a call on a synchronous handle.
+struct SyncGate {
+    explicit SyncGate(HANDLE h);
+    ~SyncGate();
+    SyncGate(const SyncGate&) = delete;
+    SyncGate& operator=(const SyncGate&) = delete;
+    CRITICAL_SECTION* entered = nullptr;
+};
 
 struct Locked {
     Locked() { ::EnterCriticalSection(&lock); }
@@ -82,6 +102,7 @@ struct Locked {
 };
 
 Device* Find(HANDLE h);
+Device* OfPort(int port);  // null for a port the driver does not have
 Device& Peer(const Device& d);
 BOOL Fail(DWORD error);  // sets the last error and returns FALSE
 DCB StartDcb();
@@ -90,10 +111,16 @@ void Deliver(OVERLAPPED* ov, ULONG_PTR status, DWORD count, DWORD* maskOut, DWOR
 // Ends a request: reported now, or kept back while the device holds completions.
 void Complete(Device& d, Request& r, ULONG_PTR status, DWORD mask = 0);
 void Fire(Device& d, DWORD events);
+void InjectLineError(Device& d, DWORD ce);  // with EV_ERR for the line-status errors
 DWORD Inputs(const Device& d);
 void SetOutputs(Device& d, bool dtr, bool rts);
 void ApplyControlModes(Device& d);
 void Pump();
+// Ends the reads whose time-outs have passed; the driver's clock calls it.
+void ExpireReads();
+// Starts a read: takes what has arrived and sets its time-outs from the
+// device's; true when it has already ended.
+bool StartRead(Device& d, BYTE* buffer, DWORD size);
 void Cancel(Device& d, Request& r);
 void CancelAll(Device& d);
 BOOL StartPending(Request& r, OVERLAPPED* ov, OVERLAPPED* own);

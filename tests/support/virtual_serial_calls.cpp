@@ -17,7 +17,7 @@ HANDLE WINAPI DriverCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES
         ::SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    Device& d = devices[port];
+    Device& d = *OfPort(port);
     if (d.open) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -31,7 +31,7 @@ HANDLE WINAPI DriverCreateFileA(LPCSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES
     d.rx.Clear();
     d.tx.Clear();
     d.errors = d.mask = d.occurred = 0;
-    d.breakOn = false;
+    d.breakOn = d.xoffReceived = d.inputHeld = false;
     ApplyControlModes(d);
     return h;
 }
@@ -53,38 +53,41 @@ BOOL WINAPI DriverCloseHandle(HANDLE h) {
     return saved.CloseHandle(h);
 }
 
+// Reads end by their time-outs (the driver's clock) or when full; a read on
+// a synchronous handle blocks until then, as Windows does.
 BOOL WINAPI DriverReadFile(HANDLE h, LPVOID buffer, DWORD size, LPDWORD got, LPOVERLAPPED ov) {
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    if ((d->overlapped && !ov) || d->read.active) return Fail(ERROR_INVALID_PARAMETER);
-    if (ov && ov->hEvent) ::ResetEvent(ov->hEvent);
-    Request& r = d->read;
-    r = Request{};
-    r.in = static_cast<BYTE*>(buffer);
-    r.size = size;
-    while (r.done < size && d->rx.count > 0) r.in[r.done++] = d->rx.Pop();
-    const COMMTIMEOUTS& t = d->timeouts;
-    bool atOnce = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
-                  t.ReadTotalTimeoutConstant == 0;
-    // A synchronous read never blocks here: it has no time-out timer to end it.
-    if (r.done == size || atOnce || !ov) {
-        DWORD count = r.done;
-        Pump();  // room in the receive queue lets the far end send on
-        return CompleteAtOnce(ov, count, got);
+    SyncGate gate(h);
+    OVERLAPPED own{};
+    {
+        Locked hold;
+        Device* d = Find(h);
+        if (!d) return Fail(ERROR_INVALID_HANDLE);
+        if ((d->overlapped && !ov) || d->read.active) return Fail(ERROR_INVALID_PARAMETER);
+        if (d->dcb.fAbortOnError && d->errors) return Fail(ERROR_OPERATION_ABORTED);
+        if (ov && ov->hEvent) ::ResetEvent(ov->hEvent);
+        if (StartRead(*d, static_cast<BYTE*>(buffer), size)) {
+            DWORD count = d->read.done;
+            Pump();  // room in the receive queue lets the far end send on
+            return CompleteAtOnce(ov, count, got);
+        }
+        if (got) *got = 0;
+        Pump();
+        if (ov) return StartPending(d->read, ov, nullptr);
+        own.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        StartPending(d->read, nullptr, &own);
     }
-    if (got) *got = 0;
-    Pump();
-    return StartPending(r, ov, nullptr);
+    return FinishSynchronous(own, got);
 }
 
 BOOL WINAPI DriverWriteFile(HANDLE h, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED ov) {
+    SyncGate gate(h);
     OVERLAPPED own{};
     {
         Locked hold;
         Device* d = Find(h);
         if (!d) return Fail(ERROR_INVALID_HANDLE);
         if ((d->overlapped && !ov) || d->write.active) return Fail(ERROR_INVALID_PARAMETER);
+        if (d->dcb.fAbortOnError && d->errors) return Fail(ERROR_OPERATION_ABORTED);
         if (ov && ov->hEvent) ::ResetEvent(ov->hEvent);
         Request& w = d->write;
         w = Request{};
@@ -147,6 +150,7 @@ bool ValidDcb(const DCB& dcb) {
 }
 
 BOOL WINAPI DriverGetCommState(HANDLE h, LPDCB dcb) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
@@ -156,6 +160,7 @@ BOOL WINAPI DriverGetCommState(HANDLE h, LPDCB dcb) {
 }
 
 BOOL WINAPI DriverSetCommState(HANDLE h, LPDCB dcb) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
@@ -166,6 +171,7 @@ BOOL WINAPI DriverSetCommState(HANDLE h, LPDCB dcb) {
 }
 
 BOOL WINAPI DriverGetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
@@ -175,6 +181,7 @@ BOOL WINAPI DriverGetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
 }
 
 BOOL WINAPI DriverSetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
@@ -189,6 +196,7 @@ DWORD QueueCapacity(DWORD size) {
 }
 
 BOOL WINAPI DriverSetupComm(HANDLE h, DWORD rxSize, DWORD txSize) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
@@ -201,6 +209,7 @@ BOOL WINAPI DriverSetupComm(HANDLE h, DWORD rxSize, DWORD txSize) {
 }
 
 BOOL WINAPI DriverPurgeComm(HANDLE h, DWORD flags) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
@@ -215,6 +224,7 @@ BOOL WINAPI DriverPurgeComm(HANDLE h, DWORD flags) {
 }
 
 BOOL WINAPI DriverClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT stat) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
@@ -230,6 +240,7 @@ BOOL WINAPI DriverClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT stat) {
 }
 
 BOOL WINAPI DriverEscapeCommFunction(HANDLE h, DWORD function) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
@@ -257,6 +268,7 @@ BOOL WINAPI DriverEscapeCommFunction(HANDLE h, DWORD function) {
 }
 
 BOOL WINAPI DriverGetCommModemStatus(HANDLE h, LPDWORD status) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
@@ -265,28 +277,32 @@ BOOL WINAPI DriverGetCommModemStatus(HANDLE h, LPDWORD status) {
 }
 
 BOOL WINAPI DriverSetCommBreak(HANDLE h) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     return d ? SetBreak(*d, true) : Fail(ERROR_INVALID_HANDLE);
 }
 
 BOOL WINAPI DriverClearCommBreak(HANDLE h) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     return d ? SetBreak(*d, false) : Fail(ERROR_INVALID_HANDLE);
 }
 
 BOOL WINAPI DriverSetCommMask(HANDLE h, DWORD mask) {
+    SyncGate gate(h);
     Locked hold;
     Device* d = Find(h);
     if (!d) return Fail(ERROR_INVALID_HANDLE);
     if (d->wait.active) Complete(*d, d->wait, kStatusSuccess, 0);  // a new mask ends the wait with no event
     d->mask = mask;
-    d->occurred = 0;
+    d->occurred &= mask;  // what came before and the new mask still asks for is kept
     return TRUE;
 }
 
 BOOL WINAPI DriverWaitCommEvent(HANDLE h, LPDWORD maskOut, LPOVERLAPPED ov) {
+    SyncGate gate(h);
     OVERLAPPED own{};
     {
         Locked hold;

@@ -8,21 +8,36 @@ using namespace vsd;
 
 namespace {
 
-Device& At(int port) { return devices[port]; }
+Device& At(int port) { return *OfPort(port); }
 
 }  // namespace
 
 VirtualSerialDriver::VirtualSerialDriver() {
     if (!lockReady) {
         ::InitializeCriticalSection(&lock);
+        for (Device& d : devices) ::InitializeCriticalSection(&d.gate);
         lockReady = true;
     }
     saved = sio::sys;
-    for (int port = 0; port < kPorts; ++port) ResetDevice(port);
+    for (int slot = 0; slot < kDevices; ++slot) ResetDevice(slot);
     InstallSystemCalls(sio::sys);
+    stopping_ = false;
+    clock_ = ::CreateThread(nullptr, 0, Clock, nullptr, 0, nullptr);
+}
+
+DWORD WINAPI VirtualSerialDriver::Clock(LPVOID) {
+    while (!stopping_) {
+        ::Sleep(1);
+        Locked hold;
+        ExpireReads();
+    }
+    return 0;
 }
 
 VirtualSerialDriver::~VirtualSerialDriver() {
+    stopping_ = true;
+    ::WaitForSingleObject(clock_, INFINITE);
+    ::CloseHandle(clock_);
     sio::sys = saved;
     Locked hold;
     // Devices a test left open go with the driver; what was held back is dropped.
@@ -83,9 +98,7 @@ void VirtualSerialDriver::SetRing(int port, bool on) {
 
 void VirtualSerialDriver::InjectErrors(int port, DWORD ce) {
     Locked hold;
-    Device& d = At(port);
-    d.errors |= ce;
-    if (ce & (CE_FRAME | CE_RXPARITY | CE_OVERRUN)) Fire(d, EV_ERR);
+    InjectLineError(At(port), ce);
 }
 
 void VirtualSerialDriver::Hold(int port, bool on) {

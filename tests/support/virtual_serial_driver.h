@@ -8,9 +8,11 @@
 
 #include "sys_table.h"
 
-// Ports 0..7 (COM1..COM8) exist, cabled in pairs 0-1, 2-3, 4-5, 6-7; any
-// other name is missing. Installing saves the table; the destructor puts it
-// back. Every call is safe from any thread (one lock for the whole driver).
+// COM1..COM8 exist, cabled in pairs COM1-COM2 .. COM7-COM8, and two pairs
+// with longer names, COM10-COM11 and COM255-COM256; COM9 and every other name
+// are missing, and only the device form "\\.\COMn" opens. Installing saves
+// the table; the destructor puts it back. Every call is safe from any thread
+// (one lock for the whole driver).
 class VirtualSerialDriver {
 public:
     VirtualSerialDriver();
@@ -18,7 +20,8 @@ public:
     VirtualSerialDriver(const VirtualSerialDriver&) = delete;
     VirtualSerialDriver& operator=(const VirtualSerialDriver&) = delete;
 
-    static constexpr int kPorts = 8;
+    static constexpr int kDevices = 12;
+    static constexpr int kMissing = 8;  // COM9
 
     // ---- What the test sees of a device ---------------------------------
     static bool IsOpen(int port);
@@ -45,4 +48,9 @@ public:
     // True once a wait started after the first `after` waits pends (polls).
     static bool WaitUntilPending(int port, long after, DWORD timeoutMs);
     static DWORD Mask(int port);  // as last set by SetCommMask
+
+private:
+    static DWORD WINAPI Clock(LPVOID);  // ends reads whose time-outs passed, every millisecond
+    HANDLE clock_ = nullptr;
+    static inline volatile bool stopping_ = false;
 };

@@ -13,7 +13,7 @@
 #include "child_process.h"
 #include "controller.h"
 #include "eeprom_file.h"
-#include "home_sequence.h"
+#include "home_frames.h"
 #include "param_names.h"
 #include "tmcl_frame.h"
 #include "vantoro_version.h"
@@ -42,14 +42,17 @@ std::vector<std::string> Lines(const std::string& text) {
 struct LoggedFrame {
     double atMs;
     std::string hex;
+    std::string homeFrame;  // the name the simulator gives a home sequence's frame
 };
 
 std::vector<LoggedFrame> FramesInLog(const std::string& log) {
-    static const std::regex frameLine(R"(^frame \d+ at ([0-9.]+) ms: ((?:[0-9A-F]{2} ){8}[0-9A-F]{2}) \|)");
+    static const std::regex frameLine(
+        R"(^frame \d+ at ([0-9.]+) ms: ((?:[0-9A-F]{2} ){8}[0-9A-F]{2}) \|.*?(?:\| home frame (\w+))?$)");
     std::vector<LoggedFrame> frames;
     std::smatch match;
     for (const std::string& line : Lines(log))
-        if (std::regex_search(line, match, frameLine)) frames.push_back({std::stod(match[1]), match[2]});
+        if (std::regex_search(line, match, frameLine))
+            frames.push_back({std::stod(match[1]), match[2], match[3]});
     return frames;
 }
 
@@ -60,10 +63,10 @@ std::string TempFile(const char* name) {
 }
 
 // The simulator on COM4, ready once it says it listens.
-void StartSimulator(ChildProcess& sim, const std::string& eeprom, int frames) {
+void StartSimulator(ChildProcess& sim, const std::string& eeprom, int frames, const std::string& more = "") {
     std::remove(eeprom.c_str());
     ASSERT_TRUE(sim.Start(kSimExe, "--port COM4 --eeprom \"" + eeprom + "\" --frames " +
-                                       std::to_string(frames) + " --seconds 60 --dump"));
+                                       std::to_string(frames) + " --seconds 60 --dump" + more));
     ASSERT_TRUE(sim.WaitForOutput("listening on COM4", kStartTimeoutMs)) << sim.Output();
 }
 
@@ -87,6 +90,7 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     for (int i = 0; i < kFramesPerSequence; ++i) {
         EXPECT_EQ(frames[i].hex,
                   tmcl::HexBytes(reinterpret_cast<const uint8_t*>(sequence.frames[i]), kFrameSize));
+        EXPECT_EQ(frames[i].homeFrame, HomeFrameName(reinterpret_cast<const uint8_t*>(sequence.frames[i])));
         if (i == 0) continue;
         double gap = frames[i].atMs - frames[i - 1].atMs;
         std::printf("option %d: gap before frame %d: %.1f ms\n", option, i + 1, gap);
@@ -108,7 +112,7 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
     int successes = 0;
     for (const std::string& line : lines) successes += std::regex_match(line, success) ? 1 : 0;
     EXPECT_EQ(successes, 6) << output;
-    EXPECT_NE(output.find("verify: six success replies"), std::string::npos);
+    EXPECT_EQ(lines.back(), "Result: the controller confirmed all six commands.");
 
     // The EEPROM file holds the home settings.
     tmcl::SimulatedController stored;
@@ -122,6 +126,28 @@ TEST_P(LineHomeTools, SequenceReachesTheSimulatorAndIsStored) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LineOptions, LineHomeTools, ::testing::Values(1, 2));
+
+// Without a controller, and with one that refuses the second command: the
+// last line says so and --verify fails.
+TEST(LineHomeToolsVerdict, NoReplyAndARefusedCommand) {
+    Peer(kPeerPort).Purge();
+    ChildProcess alone;
+    ASSERT_TRUE(alone.Start(kHomeExe, "--port COM3 --option 1 --verify"));
+    EXPECT_EQ(alone.Wait(kRunTimeoutMs), 4);
+    EXPECT_EQ(Lines(alone.Output()).back(),
+              "Result: no reply from the controller; the setting is not confirmed.");
+
+    const std::string eeprom = TempFile("refuse-eeprom-");
+    ChildProcess sim;
+    ASSERT_NO_FATAL_FAILURE(StartSimulator(sim, eeprom, kFramesPerSequence, " --refuse 2:5"));
+    ChildProcess home;
+    ASSERT_TRUE(home.Start(kHomeExe, "--port COM3 --option 2 --verify"));
+    EXPECT_EQ(home.Wait(kRunTimeoutMs), 4);
+    EXPECT_EQ(sim.Wait(kRunTimeoutMs), 0) << sim.Output();
+    EXPECT_EQ(Lines(home.Output()).back(),
+              "Result: command 2 (store global parameter) refused: EEPROM locked (5)");
+    std::remove(eeprom.c_str());
+}
 
 std::vector<uint8_t> Frame(uint8_t command, uint8_t type, uint8_t bank, int32_t value) {
     std::vector<uint8_t> frame(kFrameSize);

@@ -1,4 +1,5 @@
-// vantoro-home --status against a simulated controller behind a fake link:
+// The read-back of --status and the window against a simulated controller
+// behind a fake link:
 // the values each home sequence leaves are read back and named, and every
 // way an answer can fail gives false with its reason.
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "controller.h"
+#include "home_readback.h"
 #include "home_sequence.h"
 #include "param_names.h"
 #include "status_query.h"
@@ -57,7 +59,9 @@ int FakeRead(int, char* buffer, int size) {
 void FakeSleep(unsigned milliseconds) { farEnd->nowMs += milliseconds; }
 unsigned long FakeNow() { return farEnd->nowMs; }
 
-const home::ControllerLink kLink = {FakeWrite, FakeRead, FakeSleep, FakeNow};
+std::string FakeDescribe(int code) { return "code " + std::to_string(code); }
+
+const home::ControllerLink kLink = {FakeWrite, FakeRead, FakeSleep, FakeNow, FakeDescribe};
 
 class StatusQuery : public ::testing::TestWithParam<int> {
 protected:
@@ -134,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "the answer to the request for parameter 3 of bank 2 is not a reply to it: "
                                   "02 01 64 0A"},
                       FailureCase{"NotSent", Answer::kWriteFails,
-                                  "the request for parameter 3 of bank 2 was not sent: "}),
+                                  "the request for parameter 3 of bank 2 was not sent: code -13"}),
     ParamName<FailureCase>);
 
 }  // namespace

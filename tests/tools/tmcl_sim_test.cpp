@@ -117,7 +117,7 @@ TEST(TmclController, FailedPersistLeavesTheEepromAsItWas) {
     });
     Send(controller, Command(kSetGlobalParameter, 77, 0, 1));
     ReplyFrame store = Send(controller, Command(kStoreGlobalParameter, 77, 0, 0));
-    EXPECT_EQ(store.status, kStatusEepromWriteFailed);
+    EXPECT_EQ(store.status, kStatusEepromLocked);
     EXPECT_EQ(persists, 1);
     EXPECT_EQ(controller.Eeprom(0, 77).value, 4);
     EXPECT_EQ(controller.Parameter(0, 77), 1);

@@ -1,10 +1,10 @@
-// vantoro-home's command line, the decoded reply lines and the --verify
-// verdict.
+// vantoro-home's command line and the decoded reply lines.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "home_frames.h"
 #include "home_options.h"
 #include "param_names.h"
 #include "reply_report.h"
@@ -87,37 +87,6 @@ TEST(HomeReplies, ReportDecodesRepliesAndShowsOtherBytesInHex) {
     EXPECT_EQ(lines[2].rfind("reply 2: 02 01 64 0B", 0), 0u);
     EXPECT_EQ(lines[3], "unframed bytes: 7E");
     EXPECT_EQ(home::ReportLines({}), std::vector<std::string>{"no reply received"});
-}
-
-TEST(HomeReplies, VerifyWantsSixSuccessRepliesToTheSentCommands) {
-    std::string failure;
-    EXPECT_TRUE(home::VerifyReplies(RepliesTo(kHomeOption2), kHomeOption2, failure)) << failure;
-
-    std::vector<uint8_t> shortOne = RepliesTo(kHomeOption1);
-    shortOne.resize(5 * tmcl::kFrameSize);
-    EXPECT_FALSE(home::VerifyReplies(shortOne, kHomeOption1, failure));
-    EXPECT_EQ(failure, "expected 6 replies (54 bytes), got 45 bytes");
-
-    std::vector<uint8_t> failed = RepliesTo(kHomeOption1);
-    failed[3 * tmcl::kFrameSize + 2] = tmcl::kStatusWrongChecksum;
-    failed[3 * tmcl::kFrameSize + 8] = tmcl::Checksum(&failed[3 * tmcl::kFrameSize]);
-    EXPECT_FALSE(home::VerifyReplies(failed, kHomeOption1, failure));
-    EXPECT_EQ(failure, "reply 4 has status 1 (wrong checksum)");
-
-    std::vector<uint8_t> damaged = RepliesTo(kHomeOption1);
-    damaged[8] ^= 1;
-    EXPECT_FALSE(home::VerifyReplies(damaged, kHomeOption1, failure));
-    EXPECT_EQ(failure, "reply 1 has a wrong checksum");
-
-    std::vector<uint8_t> swapped = RepliesTo(kHomeOption1);
-    std::swap_ranges(swapped.begin(), swapped.begin() + 9, swapped.begin() + 9);
-    EXPECT_FALSE(home::VerifyReplies(swapped, kHomeOption1, failure));
-    EXPECT_EQ(failure, "reply 1 answers command 11, not 9");
-
-    std::vector<uint8_t> noisy = RepliesTo(kHomeOption1);
-    noisy.push_back(0);
-    EXPECT_FALSE(home::VerifyReplies(noisy, kHomeOption1, failure));
-    EXPECT_EQ(failure, "unframed bytes in the replies");
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
-// The tool's error text for a library code as one line for a console
-// message: ErrorText frames its texts with line feeds for the text screen.
+// Error texts of library codes as one line for a console message: the
+// tool's ErrorLine, and what a write that fell short sent.
 #pragma once
 
 #include <string>
 
+#include "error_text.h"
+
 namespace tools {
 
-std::string ErrorLine(int code);
+using ::ErrorLine;
 // Why a write did not send all it was given: the error line of a negative
 // result, else the count it did write.
 std::string WriteResultLine(int result);

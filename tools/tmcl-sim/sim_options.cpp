@@ -10,6 +10,7 @@ const char* UsageText() {
     return "tmcl-sim " VANTORO_VERSION_TEXT
            "\n"
            "usage: tmcl-sim --port COMn [--eeprom FILE] [--frames N] [--seconds S] [--dump]\n"
+           "                [--refuse N:STATUS]\n"
            "\n"
            "Simulates the slider's motor controller (module address 1) on a COM port at\n"
            "9600 baud, 8N1. It collects 9-byte command frames (module, command, type,\n"
@@ -23,7 +24,8 @@ const char* UsageText() {
            "  10  get    the reply carries the parameter's value\n"
            "  11  store  copies the parameter into the EEPROM (and the EEPROM file)\n"
            "Statuses: 100 success, 1 wrong checksum, 2 invalid command, 3 wrong type\n"
-           "(parameter above 127), 4 invalid value (bank above 3), 5 EEPROM write failed.\n"
+           "(parameter above 127), 4 invalid value (bank above 3), 5 EEPROM locked (the\n"
+           "EEPROM file cannot be written).\n"
            "A rejected command changes nothing and its reply carries value 0.\n"
            "\n"
            "  --port COMn     the port to listen on (required)\n"
@@ -33,6 +35,8 @@ const char* UsageText() {
            "  --frames N      exit after N complete frames\n"
            "  --seconds S     exit after S seconds\n"
            "  --dump          print the EEPROM at exit\n"
+           "  --refuse N:STATUS  answer the N-th frame with STATUS (1..255) and change\n"
+           "                  nothing, as a controller refusing that command would\n"
            "  --help          this text\n"
            "Every frame is logged on stdout with its arrival time in ms since the start.\n"
            "Without --frames or --seconds it runs until Ctrl+C.\n"
@@ -41,6 +45,20 @@ const char* UsageText() {
 }
 
 namespace {
+
+// "N:STATUS", both whole numbers: frame 1 or later, status 1..255.
+bool ParseRefusal(const std::string& option, tools::ArgWalker& args, Options& options, std::string& error) {
+    std::string value;
+    if (!args.Value(option, value, error)) return false;
+    size_t colon = value.find(':');
+    if (colon == std::string::npos ||
+        !tools::ParseNumber(value.substr(0, colon), 1, 1000000000, options.refuseFrame) ||
+        !tools::ParseNumber(value.substr(colon + 1), 1, 255, options.refuseStatus)) {
+        error = "bad refusal \"" + value + "\" (expected FRAME:STATUS, e.g. 2:5)";
+        return false;
+    }
+    return true;
+}
 
 bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& options, std::string& error) {
     if (argument == "--help" || argument == "-h") {
@@ -58,6 +76,8 @@ bool ParseOne(const std::string& argument, tools::ArgWalker& args, Options& opti
     } else if (argument == "--seconds") {
         return args.NumberValue(argument, 1, 1000000, options.secondsLimit, "time limit",
                                 "expected 1..1000000 s", error);
+    } else if (argument == "--refuse") {
+        return ParseRefusal(argument, args, options, error);
     } else {
         error = "unknown argument \"" + argument + "\"";
     }

@@ -17,6 +17,8 @@ struct Options {
     std::string eepromPath;  // empty: the EEPROM lives in memory only
     long frameLimit = 0;     // 0: no limit
     long secondsLimit = 0;   // 0: no limit
+    long refuseFrame = 0;    // 0: answer every frame as the controller would
+    long refuseStatus = 0;
     bool dump = false;
     bool help = false;
 };

@@ -13,6 +13,7 @@
 #include "eeprom_file.h"
 #include "error_line.h"
 #include "frame_assembler.h"
+#include "home_frames.h"
 #include "line_setup.h"
 #include "ms_clock.h"
 #include "port_name.h"
@@ -98,9 +99,10 @@ private:
             return;
         }
         ++frames_;
-        Log("frame %ld at %.1f ms: %s | %s", frames_, event.firstByteMs,
-            tmcl::HexBytes(event.bytes, tmcl::kFrameSize).c_str(),
-            tmcl::DescribeCommand(event.bytes).c_str());
+        const char* name = HomeFrameName(event.bytes);
+        Log("frame %ld at %.1f ms: %s | %s%s%s", frames_, event.firstByteMs,
+            tmcl::HexBytes(event.bytes, tmcl::kFrameSize).c_str(), tmcl::DescribeCommand(event.bytes).c_str(),
+            name ? " | home frame " : "", name ? name : "");
         tmcl::Handling handling = controller_.Handle(event.bytes);
         if (!handling.answered) {
             Log("  no reply: addressed to module %u, not %u", event.bytes[0], tmcl::kModuleAddress);
@@ -139,6 +141,7 @@ void DumpEeprom(const tmcl::SimulatedController& controller) {
 
 int RunSimulator(const Options& options) {
     tmcl::SimulatedController controller;
+    controller.RefuseFrame(options.refuseFrame, static_cast<uint8_t>(options.refuseStatus));
     int status = PrepareEeprom(options, controller);
     if (status != kExitOk) return status;
     std::string failure = tools::GoOnline(options.port);

@@ -23,7 +23,10 @@ Handling SimulatedController::Handle(const uint8_t* frame) {
     CommandFrame command = DecodeCommand(frame);
     int32_t value = 0;
     uint8_t status = kStatusWrongChecksum;
-    if (ChecksumHolds(frame)) status = Execute(command, value);
+    if (++framesAnswered_ == refuseFrame_)
+        status = refuseStatus_;
+    else if (ChecksumHolds(frame))
+        status = Execute(command, value);
     EncodeReply({kReplyAddress, kModuleAddress, status, command.command, value, 0}, handling.reply);
     return handling;
 }
@@ -54,7 +57,7 @@ uint8_t SimulatedController::Store(int bank, int parameter, int32_t& value) {
     eeprom_[bank][parameter] = {working_[bank][parameter], true};
     if (persist_ && !persist_(*this)) {
         eeprom_[bank][parameter] = before;
-        return kStatusEepromWriteFailed;
+        return kStatusEepromLocked;
     }
     value = working_[bank][parameter];
     return kStatusSuccess;

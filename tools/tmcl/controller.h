@@ -28,13 +28,20 @@ struct Handling {
 class SimulatedController {
 public:
     // Makes a store persistent (e.g. writes the EEPROM file); false when that
-    // failed, which the store reports as kStatusEepromWriteFailed.
+    // failed, which the store reports as kStatusEepromLocked.
     using PersistFn = std::function<bool(const SimulatedController&)>;
 
     SimulatedController();
     void SetPersist(PersistFn persist) { persist_ = std::move(persist); }
 
     Handling Handle(const uint8_t* frame);
+
+    // A test's fault: the n-th frame addressed to this module (counted from
+    // 1) is answered with status and changes nothing. 0 refuses none.
+    void RefuseFrame(long n, uint8_t status) {
+        refuseFrame_ = n;
+        refuseStatus_ = status;
+    }
 
     // The EEPROM as found at power-on: the working parameters start from it.
     void LoadEeprom(int bank, int parameter, int32_t value);
@@ -50,6 +57,9 @@ private:
     int32_t working_[kBankCount][kParametersPerBank];
     EepromCell eeprom_[kBankCount][kParametersPerBank];
     PersistFn persist_;
+    long framesAnswered_ = 0;
+    long refuseFrame_ = 0;
+    uint8_t refuseStatus_ = 0;
 };
 
 }  // namespace tmcl

@@ -10,8 +10,8 @@
 #include "controller_line.h"
 #include "error_line.h"
 #include "home_sequence.h"
+#include "home_verdict.h"
 #include "line_setup.h"
-#include "port_name.h"
 #include "reply_report.h"
 #include "sio.h"
 
@@ -52,18 +52,24 @@ void ReportUnsentFrame() {
                " was not sent: " + tools::WriteResultLine(writeResults[first]));
 }
 
-std::vector<uint8_t> CollectReplies(int port, long waitMs) {
+// Collects until all six replies are in, or the line has been quiet for
+// quietMs (since the sequence ended or since the last byte).
+std::vector<uint8_t> CollectReplies(int port, long quietMs) {
     std::vector<uint8_t> received;
     char buffer[kControllerQueueSize];
-    DWORD start = ::GetTickCount();
+    DWORD lastActivity = ::GetTickCount();
     for (;;) {
         int count = SioReadBlock(port, buffer, sizeof buffer);
-        if (count > 0) received.insert(received.end(), buffer, buffer + count);
+        if (count > 0) {
+            received.insert(received.end(), buffer, buffer + count);
+            lastActivity = ::GetTickCount();
+        }
         if (count < 0) {
             PrintError("reading the replies failed: " + tools::ErrorLine(count));
             break;
         }
-        if (::GetTickCount() - start >= static_cast<DWORD>(waitMs)) break;
+        if (received.size() >= static_cast<size_t>(kAllRepliesBytes)) break;
+        if (::GetTickCount() - lastActivity >= static_cast<DWORD>(quietMs)) break;
         if (count == 0) ::Sleep(kCollectPollMs);
     }
     return received;
@@ -75,14 +81,6 @@ void PrintError(const std::string& text) {
     std::fflush(stdout);
     std::fprintf(stderr, "vantoro-home: %s\n", text.c_str());
     std::fflush(stderr);
-}
-
-int ListPorts() {
-    std::vector<tools::SystemPort> ports = tools::ListSystemPorts();
-    if (ports.empty()) std::printf("no COM ports found\n");
-    for (const tools::SystemPort& port : ports)
-        std::printf("%-7s %s\n", tools::PortName(port.index).c_str(), port.device.c_str());
-    return kExitOk;
 }
 
 int RunHome(const Options& options) {
@@ -101,13 +99,10 @@ int RunHome(const Options& options) {
 
     for (const std::string& line : ReportLines(received)) PrintLine(line.c_str());
     if (!sent) return kExitPortError;
-    if (!options.verify) return kExitOk;
-    std::string failure;
-    if (!VerifyReplies(received, options.option == 1 ? kHomeOption1 : kHomeOption2, failure)) {
-        PrintError("verify failed: " + failure);
-        return kExitVerifyFailed;
-    }
-    PrintLine("verify: six success replies");
+    const HomeSequence& sequence = *HomeSequenceFor(options.option);
+    Verdict verdict = JudgeReplies(received.data(), static_cast<int>(received.size()), sequence);
+    PrintLine(VerdictLine(verdict, sequence).c_str());
+    if (options.verify && verdict.kind != VerdictKind::kConfirmed) return kExitVerifyFailed;
     return kExitOk;
 }
 

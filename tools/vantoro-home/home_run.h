@@ -10,7 +10,6 @@ namespace home {
 
 // Returns the process exit code.
 int RunHome(const Options& options);
-int ListPorts();
 // One "vantoro-home: ..." line on stderr, after all that stdout holds so far.
 void PrintError(const std::string& text);
 

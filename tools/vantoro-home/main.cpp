@@ -4,6 +4,7 @@
 
 #include "home_options.h"
 #include "home_run.h"
+#include "port_list.h"
 #include "status_query.h"
 
 int main(int argc, char** argv) {

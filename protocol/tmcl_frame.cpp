@@ -42,7 +42,8 @@ constexpr NamedCode kStatusTexts[] = {
     {kStatusInvalidCommand, "invalid command"},
     {kStatusWrongType, "wrong type"},
     {kStatusInvalidValue, "invalid value"},
-    {kStatusEepromWriteFailed, "EEPROM write failed"},
+    {kStatusEepromLocked, "EEPROM locked"},
+    {kStatusNotAvailable, "command not available"},
 };
 
 constexpr NamedCode kCommandNames[] = {

@@ -1,7 +1,7 @@
 // The binary frames on the controller's line: 9-byte commands to a module and
 // 9-byte replies from it (reply address, module, status, command, value MSB
-// first, checksum). Shared by the simulator and vantoro-home so that both
-// ends agree on one layout and one list of statuses.
+// first, checksum). Shared by the window, the console programs and the
+// simulator, so that every end agrees on one layout and one list of statuses.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +24,8 @@ enum StatusCode : uint8_t {
     kStatusInvalidCommand = 2,
     kStatusWrongType = 3,
     kStatusInvalidValue = 4,
-    kStatusEepromWriteFailed = 5,
+    kStatusEepromLocked = 5,
+    kStatusNotAvailable = 6,
     kStatusSuccess = 100,
 };
 

@@ -1,0 +1,11 @@
+// The serial ports the system has, from its serial-port map (the registry's
+// SERIALCOMM key, which lists every port a driver has made, USB adapters
+// included). Read anew each time it is asked, so an adapter plugged in later
+// shows. Nothing is opened.
+#pragma once
+
+constexpr int kPortMapSize = 256;  // COM1..COM256, the library's port indices
+
+// Fills ports with the indices (0 = COM1) of the ports present, in rising
+// order without repeats, and returns how many; 0 when the map cannot be read.
+int ReadPortMap(int ports[kPortMapSize]);
