@@ -298,8 +298,8 @@ SIO_API int SIO_CALL SioClosePort(int port);
  * counts, and line errors.
  *
  * Reads hand back only what has already arrived: they never wait for data,
- * and return within a short bound (50 ms) even when the driver holds a read
- * back. They read through a buffer of the port's own, at most 1024 bytes per
+ * and return within a short bound (100 ms) even when the driver holds a read
+ * back. They read through a buffer of the port's own, at most 4096 bytes per
  * call: a read that the driver does not give up in time goes on there, never
  * in the caller's memory, and what it brings comes with the port's next read
  * call.
@@ -365,7 +365,7 @@ SIO_API int SIO_CALL SioGetByte(int port);
  * is set to 0 before the read, so it is 0 after a read that found nothing
  * and after `SIO_IO_FAILED`. The bytes are not masked to the data bits. The
  * system never writes into the buffer: the bytes are copied there from the
- * port's own read buffer (at most 1024 per call).
+ * port's own read buffer (at most 4096 per call).
  * @param port 0..255, open.
  * @param buffer where the bytes go.
  * @param size its size in bytes, 1 or more.
@@ -648,7 +648,7 @@ SIO_API int SIO_CALL SioReadUart(int port, int offset);
  *         itself failed.
  * @retval SIO_BUSY a notification thread runs for the port or another
  *         thread's wait is in progress on it, or the request of an earlier
- *         wait did not end within 50 ms; nothing was started.
+ *         wait did not end within 100 ms; nothing was started.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
 SIO_API int SIO_CALL SioWaitEvent(int port, int mask, int timeout);

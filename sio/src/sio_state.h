@@ -14,7 +14,7 @@ namespace sio {
 
 constexpr int kPortCount = 256;
 // The most that one read call takes from the port.
-constexpr DWORD kReadBufferSize = 1024;
+constexpr DWORD kReadBufferSize = 4096;
 // Who drives a port's event wait (PortEntry::eventWaiter).
 enum : int { kNoWaiter = 0, kCallerWaits = 1, kThreadWaits = 2 };
 
