@@ -53,4 +53,5 @@ private:
     static DWORD WINAPI Clock(LPVOID);  // ends reads whose time-outs passed, every millisecond
     HANDLE clock_ = nullptr;
     static inline volatile bool stopping_ = false;
+    static inline volatile bool ticking_ = false;  // set by the clock once it runs
 };
