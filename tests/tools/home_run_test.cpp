@@ -66,7 +66,7 @@ TEST_P(LineHomeRunFailedFrame, PrintsTheErrorInsteadOfTheBannerAndFails) {
     EXPECT_NE(run.out.find("Unknown code -13"), std::string::npos) << run.out;
     for (const char* line : {"=====", "configuration command was sent", "STOP, wait", "DONE,"})
         EXPECT_EQ(run.out.find(line), std::string::npos) << line;
-    EXPECT_NE(run.err.find("frame 3 was not sent"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("frame 3 was not sent: Unknown code -13"), std::string::npos) << run.err;
     EXPECT_EQ(sio::portTable[kLinePort].handle, INVALID_HANDLE_VALUE);
 }
 

@@ -10,7 +10,7 @@ namespace tools {
 
 using ::ErrorLine;
 // Why a write did not send all it was given: the error line of a negative
-// result, else the count it did write.
+// result, else that of the I/O failure a short write stands for, with its count.
 std::string WriteResultLine(int result);
 
 }  // namespace tools

@@ -92,6 +92,7 @@ int RunHome(const Options& options) {
     // The sequence itself puts the error text in place of the banner; stderr
     // names the frame that did not go out.
     const HomeSequenceIo io = {PrintLine, SleepMs, RecordingWrite};
+    writesMade = 0;  // each run reports its own frames
     bool sent = RunHomeSequence(options.option, options.port, io) == 0;
     if (!sent) ReportUnsentFrame();
     std::vector<uint8_t> received = CollectReplies(options.port, options.waitMs);
