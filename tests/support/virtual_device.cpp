@@ -298,20 +298,38 @@ bool StartRead(Device& d, BYTE* buffer, DWORD size) {
         r.interval = t.ReadIntervalTimeout;
     }
     if (r.done == size) return true;
-    const DWORD multiplier = r.anyByteEnds ? 0 : t.ReadTotalTimeoutMultiplier;
-    const DWORD total = multiplier * size + t.ReadTotalTimeoutConstant;
-    if (total != 0) r.deadline = now + total;
+    r.deadline =
+        TotalDeadline(r.anyByteEnds ? 0 : t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant, size);
     return false;
 }
 
-void ExpireReads() {
+DWORD TotalDeadline(DWORD multiplier, DWORD constant, DWORD size) {
+    const DWORD total = multiplier * size + constant;
+    return total != 0 ? (::GetTickCount() + total) | 1 : 0;  // never 0, which means none
+}
+
+namespace {
+
+bool Passed(DWORD deadline, DWORD now) { return deadline != 0 && static_cast<LONG>(now - deadline) >= 0; }
+
+}  // namespace
+
+// A time-out ends a request with what it moved: a read with the bytes it
+// took, a write with the bytes that left for the line; the rest of the write
+// is not sent.
+void ExpireRequests() {
     const DWORD now = ::GetTickCount();
     for (Device& d : devices) {
+        if (!d.open) continue;
         Request& r = d.read;
-        if (!d.open || !r.active) continue;
-        const bool total = r.deadline != 0 && static_cast<LONG>(now - r.deadline) >= 0;
         const bool gap = r.interval != 0 && r.done > 0 && now - r.lastByte > r.interval;
-        if (total || gap) Complete(d, r, kStatusSuccess);  // a time-out ends a read with what it has
+        if (r.active && (Passed(r.deadline, now) || gap)) Complete(d, r, kStatusTimeout);
+        Request& w = d.write;
+        if (w.active && Passed(w.deadline, now)) {
+            w.done -= d.tx.count;  // the transmit queue holds only this write's bytes
+            d.tx.Clear();
+            Complete(d, w, kStatusTimeout);
+        }
     }
 }
 
@@ -350,7 +368,12 @@ BOOL FinishSynchronous(OVERLAPPED& own, LPDWORD reported) {
     ::WaitForSingleObject(own.hEvent, INFINITE);
     ::CloseHandle(own.hEvent);
     if (reported) *reported = static_cast<DWORD>(own.InternalHigh);
-    return own.Internal == kStatusSuccess ? TRUE : Fail(ERROR_OPERATION_ABORTED);
+    return Outcome(own.Internal);
+}
+
+BOOL Outcome(ULONG_PTR status) {
+    if (status == kStatusSuccess || status == kStatusTimeout) return TRUE;
+    return Fail(status == kStatusCancelled ? ERROR_OPERATION_ABORTED : ERROR_GEN_FAILURE);
 }
 
 // Only the device form opens: "COM3" alone names a DOS device, which a

@@ -11,6 +11,7 @@
 namespace vsd {
 
 constexpr ULONG_PTR kStatusSuccess = 0;
+constexpr ULONG_PTR kStatusTimeout = 0x102;  // a success status: the request ends with what it moved
 constexpr ULONG_PTR kStatusPending = 0x103;
 constexpr ULONG_PTR kStatusCancelled = 0xC0000120;
 constexpr DWORD kRingSize = 65536;
@@ -44,8 +45,8 @@ struct Request {
     const BYTE* out;
     DWORD size, done;
     DWORD* maskOut;
-    // Read time-outs, in GetTickCount milliseconds; 0 = none.
-    DWORD deadline;    // the total time-out ends the read here
+    // Time-outs, in GetTickCount milliseconds; 0 = none.
+    DWORD deadline;    // the total time-out ends the read or write here
     DWORD interval;    // the longest gap allowed between two bytes, once one came
     DWORD lastByte;    // when the last byte came
     bool anyByteEnds;  // interval and multiplier MAXDWORD: the first byte ends the read
@@ -120,8 +121,12 @@ void ApplyControlModes(Device& d);
 // character per character time onto the line at the device's baud rate and
 // format, received bytes into reads. The driver's clock runs it too.
 void Pump();
-// Ends the reads whose time-outs have passed; the driver's clock calls it.
-void ExpireReads();
+// Ends the reads and writes whose time-outs have passed; the driver's clock
+// calls it.
+void ExpireRequests();
+// The moment a total time-out of multiplier per byte and a constant ends a
+// request of size bytes started now; 0 for none.
+DWORD TotalDeadline(DWORD multiplier, DWORD constant, DWORD size);
 // Starts a read: takes what has arrived and sets its time-outs from the
 // device's; true when it has already ended.
 bool StartRead(Device& d, BYTE* buffer, DWORD size);
@@ -130,6 +135,8 @@ void CancelAll(Device& d);
 BOOL StartPending(Request& r, OVERLAPPED* ov, OVERLAPPED* own);
 BOOL CompleteAtOnce(OVERLAPPED* ov, DWORD count, LPDWORD reported);
 BOOL FinishSynchronous(OVERLAPPED& own, LPDWORD reported);
+// A finished request's status as GetOverlappedResult reports it.
+BOOL Outcome(ULONG_PTR status);
 int PortOfName(LPCSTR name);
 BOOL SetBreak(Device& d, bool on);
 // Puts the driver's entries into the table.

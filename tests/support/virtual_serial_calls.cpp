@@ -53,8 +53,9 @@ BOOL WINAPI DriverCloseHandle(HANDLE h) {
     return saved.CloseHandle(h);
 }
 
-// Reads end by their time-outs (the driver's clock) or when full; a read on
-// a synchronous handle blocks until then, as Windows does.
+// Reads end by their time-outs (the driver's clock) or when full, writes by
+// theirs or once the line has carried them; a call on a synchronous handle
+// blocks until then, as Windows does.
 BOOL WINAPI DriverReadFile(HANDLE h, LPVOID buffer, DWORD size, LPDWORD got, LPOVERLAPPED ov) {
     SyncGate gate(h);
     OVERLAPPED own{};
@@ -93,6 +94,8 @@ BOOL WINAPI DriverWriteFile(HANDLE h, LPCVOID buffer, DWORD size, LPDWORD writte
         w = Request{};
         w.out = static_cast<const BYTE*>(buffer);
         w.size = size;
+        w.deadline = TotalDeadline(d->timeouts.WriteTotalTimeoutMultiplier,
+                                   d->timeouts.WriteTotalTimeoutConstant, size);
         w.active = true;
         w.internal = true;  // a write that completes inside this pump is reported at once
         w.ov = &own;
@@ -114,8 +117,7 @@ BOOL WINAPI DriverGetOverlappedResult(HANDLE h, LPOVERLAPPED ov, LPDWORD count, 
             return Fail(ERROR_IO_INCOMPLETE);  // the event was set by someone else
     }
     *count = static_cast<DWORD>(ov->InternalHigh);
-    if (ov->Internal == kStatusSuccess) return TRUE;
-    return Fail(ov->Internal == kStatusCancelled ? ERROR_OPERATION_ABORTED : ERROR_GEN_FAILURE);
+    return Outcome(ov->Internal);
 }
 
 BOOL WINAPI DriverCancelIoEx(HANDLE h, LPOVERLAPPED ov) {

@@ -38,7 +38,7 @@ DWORD WINAPI VirtualSerialDriver::Clock(LPVOID ticking) {
         ::Sleep(1);
         Locked hold;
         Pump();
-        ExpireReads();
+        ExpireRequests();
     }
     return 0;
 }

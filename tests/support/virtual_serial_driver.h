@@ -53,7 +53,7 @@ public:
 
 private:
     // Every millisecond: moves the characters whose time on the line has
-    // passed and ends the reads whose time-outs have.
+    // passed and ends the requests whose time-outs have.
     static DWORD WINAPI Clock(LPVOID ticking);
     HANDLE clock_ = nullptr;
     static inline volatile bool stopping_ = false;
