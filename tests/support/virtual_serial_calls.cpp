@@ -142,6 +142,16 @@ BOOL WINAPI DriverCancelIo(HANDLE h) {
     return TRUE;
 }
 
+// Runs a call on the device of h: one call at a time on a synchronous
+// handle, under the driver's lock.
+template <typename Call>
+BOOL OnDevice(HANDLE h, Call call) {
+    SyncGate gate(h);
+    Locked hold;
+    Device* d = Find(h);
+    return d ? call(*d) : Fail(ERROR_INVALID_HANDLE);
+}
+
 bool ValidDcb(const DCB& dcb) {
     if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8) return false;
     if (dcb.Parity > SPACEPARITY || dcb.StopBits > TWOSTOPBITS) return false;
@@ -152,44 +162,36 @@ bool ValidDcb(const DCB& dcb) {
 }
 
 BOOL WINAPI DriverGetCommState(HANDLE h, LPDCB dcb) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    if (!dcb) return Fail(ERROR_INVALID_PARAMETER);
-    *dcb = d->dcb;
-    return TRUE;
+    return OnDevice(h, [&](Device& d) {
+        if (!dcb) return Fail(ERROR_INVALID_PARAMETER);
+        *dcb = d.dcb;
+        return TRUE;
+    });
 }
 
 BOOL WINAPI DriverSetCommState(HANDLE h, LPDCB dcb) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    if (!dcb || !ValidDcb(*dcb)) return Fail(ERROR_INVALID_PARAMETER);
-    d->dcb = *dcb;
-    ApplyControlModes(*d);
-    return TRUE;
+    return OnDevice(h, [&](Device& d) {
+        if (!dcb || !ValidDcb(*dcb)) return Fail(ERROR_INVALID_PARAMETER);
+        d.dcb = *dcb;
+        ApplyControlModes(d);
+        return TRUE;
+    });
 }
 
 BOOL WINAPI DriverGetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    if (!t) return Fail(ERROR_INVALID_PARAMETER);
-    *t = d->timeouts;
-    return TRUE;
+    return OnDevice(h, [&](Device& d) {
+        if (!t) return Fail(ERROR_INVALID_PARAMETER);
+        *t = d.timeouts;
+        return TRUE;
+    });
 }
 
 BOOL WINAPI DriverSetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    if (!t) return Fail(ERROR_INVALID_PARAMETER);
-    d->timeouts = *t;
-    return TRUE;
+    return OnDevice(h, [&](Device& d) {
+        if (!t) return Fail(ERROR_INVALID_PARAMETER);
+        d.timeouts = *t;
+        return TRUE;
+    });
 }
 
 DWORD QueueCapacity(DWORD size) {
@@ -198,109 +200,91 @@ DWORD QueueCapacity(DWORD size) {
 }
 
 BOOL WINAPI DriverSetupComm(HANDLE h, DWORD rxSize, DWORD txSize) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    if (rxSize > kLargestQueue || txSize > kLargestQueue) return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    d->rxSize = rxSize;
-    d->txSize = txSize;
-    d->rx.capacity = QueueCapacity(rxSize);
-    d->tx.capacity = QueueCapacity(txSize);
-    return TRUE;
+    return OnDevice(h, [&](Device& d) {
+        if (rxSize > kLargestQueue || txSize > kLargestQueue) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+        d.rxSize = rxSize;
+        d.txSize = txSize;
+        d.rx.capacity = QueueCapacity(rxSize);
+        d.tx.capacity = QueueCapacity(txSize);
+        return TRUE;
+    });
 }
 
 BOOL WINAPI DriverPurgeComm(HANDLE h, DWORD flags) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    if (flags & ~static_cast<DWORD>(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
-        return Fail(ERROR_INVALID_PARAMETER);
-    if (flags & PURGE_TXABORT) Cancel(*d, d->write);
-    if (flags & PURGE_RXABORT) Cancel(*d, d->read);
-    if (flags & PURGE_TXCLEAR) d->tx.Clear();
-    if (flags & PURGE_RXCLEAR) d->rx.Clear();
-    Pump();
-    return TRUE;
+    return OnDevice(h, [&](Device& d) {
+        if (flags & ~static_cast<DWORD>(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
+            return Fail(ERROR_INVALID_PARAMETER);
+        if (flags & PURGE_TXABORT) Cancel(d, d.write);
+        if (flags & PURGE_RXABORT) Cancel(d, d.read);
+        if (flags & PURGE_TXCLEAR) d.tx.Clear();
+        if (flags & PURGE_RXCLEAR) d.rx.Clear();
+        Pump();
+        return TRUE;
+    });
 }
 
 BOOL WINAPI DriverClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT stat) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    if (errors) *errors = d->errors;
-    d->errors = 0;
-    if (stat) {
-        *stat = COMSTAT{};
-        stat->cbInQue = d->rx.count;
-        stat->cbOutQue = d->tx.count + (d->write.active ? d->write.size - d->write.done : 0);
-        stat->fCtsHold = d->dcb.fOutxCtsFlow && !(Inputs(*d) & MS_CTS_ON);
-    }
-    return TRUE;
+    return OnDevice(h, [&](Device& d) {
+        if (errors) *errors = d.errors;
+        d.errors = 0;
+        if (stat) {
+            *stat = COMSTAT{};
+            stat->cbInQue = d.rx.count;
+            stat->cbOutQue = d.tx.count + (d.write.active ? d.write.size - d.write.done : 0);
+            stat->fCtsHold = d.dcb.fOutxCtsFlow && !(Inputs(d) & MS_CTS_ON);
+        }
+        return TRUE;
+    });
 }
 
 BOOL WINAPI DriverEscapeCommFunction(HANDLE h, DWORD function) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    bool dtrHandshake = d->dcb.fDtrControl == DTR_CONTROL_HANDSHAKE;
-    bool rtsAutomatic =
-        d->dcb.fRtsControl == RTS_CONTROL_HANDSHAKE || d->dcb.fRtsControl == RTS_CONTROL_TOGGLE;
-    switch (function) {
-        case SETDTR:
-        case CLRDTR:
-            if (dtrHandshake) return Fail(ERROR_INVALID_PARAMETER);
-            SetOutputs(*d, function == SETDTR, d->rts);
-            return TRUE;
-        case SETRTS:
-        case CLRRTS:
-            if (rtsAutomatic) return Fail(ERROR_INVALID_PARAMETER);
-            SetOutputs(*d, d->dtr, function == SETRTS);
-            return TRUE;
-        case SETBREAK:
-        case CLRBREAK: return SetBreak(*d, function == SETBREAK);
-        case SETXOFF:
-        case SETXON:
-        case RESETDEV: return TRUE;
-        default: return Fail(ERROR_INVALID_PARAMETER);
-    }
+    return OnDevice(h, [&](Device& d) {
+        bool dtrHandshake = d.dcb.fDtrControl == DTR_CONTROL_HANDSHAKE;
+        bool rtsAutomatic =
+            d.dcb.fRtsControl == RTS_CONTROL_HANDSHAKE || d.dcb.fRtsControl == RTS_CONTROL_TOGGLE;
+        switch (function) {
+            case SETDTR:
+            case CLRDTR:
+                if (dtrHandshake) return Fail(ERROR_INVALID_PARAMETER);
+                SetOutputs(d, function == SETDTR, d.rts);
+                return TRUE;
+            case SETRTS:
+            case CLRRTS:
+                if (rtsAutomatic) return Fail(ERROR_INVALID_PARAMETER);
+                SetOutputs(d, d.dtr, function == SETRTS);
+                return TRUE;
+            case SETBREAK:
+            case CLRBREAK: return SetBreak(d, function == SETBREAK);
+            case SETXOFF:
+            case SETXON:
+            case RESETDEV: return TRUE;
+            default: return Fail(ERROR_INVALID_PARAMETER);
+        }
+    });
 }
 
 BOOL WINAPI DriverGetCommModemStatus(HANDLE h, LPDWORD status) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    *status = Inputs(*d);
-    return TRUE;
+    return OnDevice(h, [&](Device& d) {
+        *status = Inputs(d);
+        return TRUE;
+    });
 }
 
 BOOL WINAPI DriverSetCommBreak(HANDLE h) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    return d ? SetBreak(*d, true) : Fail(ERROR_INVALID_HANDLE);
+    return OnDevice(h, [](Device& d) { return SetBreak(d, true); });
 }
 
 BOOL WINAPI DriverClearCommBreak(HANDLE h) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    return d ? SetBreak(*d, false) : Fail(ERROR_INVALID_HANDLE);
+    return OnDevice(h, [](Device& d) { return SetBreak(d, false); });
 }
 
 BOOL WINAPI DriverSetCommMask(HANDLE h, DWORD mask) {
-    SyncGate gate(h);
-    Locked hold;
-    Device* d = Find(h);
-    if (!d) return Fail(ERROR_INVALID_HANDLE);
-    if (d->wait.active) Complete(*d, d->wait, kStatusSuccess, 0);  // a new mask ends the wait with no event
-    d->mask = mask;
-    d->occurred &= mask;  // what came before and the new mask still asks for is kept
-    return TRUE;
+    return OnDevice(h, [&](Device& d) {
+        if (d.wait.active) Complete(d, d.wait, kStatusSuccess, 0);  // a new mask ends the wait with no event
+        d.mask = mask;
+        d.occurred &= mask;  // what came before and the new mask still asks for is kept
+        return TRUE;
+    });
 }
 
 BOOL WINAPI DriverWaitCommEvent(HANDLE h, LPDWORD maskOut, LPOVERLAPPED ov) {
