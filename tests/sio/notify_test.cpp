@@ -12,6 +12,7 @@
 #include "box_log.h"
 #include "fault_layer.h"
 #include "message_window.h"
+#include "param_names.h"
 #include "released_handles.h"
 #include "sio.h"
 #include "sio_state.h"
@@ -27,18 +28,21 @@ constexpr int kPort = 2;        // COM3 on the virtual driver
 constexpr int kPeer = 3;        // the far end of its cable
 constexpr DWORD kLong = 10000;  // deadline for things that happen at once
 
-// Stands between the library and the threads it starts and ends: counts them,
-// keeps a duplicate handle of the latest so a test can wait for its end on
-// its own, holds new threads at their first instruction while a gate is
-// closed, and counts the terminations (which it may refuse, or only count).
+// Stands between the library and the threads it starts and ends: counts them
+// and keeps a duplicate handle of the latest, so a test can wait for its end
+// on its own. On demand it holds new threads at their first instruction until
+// the gate opens, fails the close's wait for the thread, and refuses or only
+// counts terminations.
 struct ThreadLog {
     enum class OnTerminate { kEnd, kRefuse, kOnlyCount };
-    static inline decltype(sys.CreateThread) next = nullptr;
+    static inline decltype(sys.CreateThread) create = nullptr;
+    static inline decltype(sys.WaitForSingleObject) wait = nullptr;
     static inline int created = 0;
     static inline HANDLE thread = nullptr;
     static inline HANDLE watch = nullptr;
-    static inline HANDLE gate = nullptr;  // set: held threads go on
     static inline LPTHREAD_START_ROUTINE routine = nullptr;
+    static inline HANDLE gate = nullptr;  // set: held threads go on
+    static inline bool failWaitForThread = false;
     static inline int terminations = 0;
     static inline HANDLE terminated = nullptr;
     static inline OnTerminate onTerminate = OnTerminate::kEnd;
@@ -50,7 +54,7 @@ struct ThreadLog {
     static HANDLE WINAPI Create(LPSECURITY_ATTRIBUTES sa, SIZE_T size, LPTHREAD_START_ROUTINE start,
                                 LPVOID param, DWORD flags, LPDWORD id) {
         routine = start;
-        HANDLE createdThread = next(sa, size, gate ? Gated : start, param, flags, id);
+        HANDLE createdThread = create(sa, size, gate ? Gated : start, param, flags, id);
         ++created;
         thread = createdThread;
         if (watch) ::CloseHandle(watch);
@@ -58,6 +62,13 @@ struct ThreadLog {
         HANDLE self = ::GetCurrentProcess();
         ::DuplicateHandle(self, createdThread, self, &watch, 0, FALSE, DUPLICATE_SAME_ACCESS);
         return createdThread;
+    }
+    static DWORD WINAPI Wait(HANDLE handle, DWORD timeout) {
+        if (failWaitForThread && handle == thread) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+        return wait(handle, timeout);
     }
     static BOOL WINAPI Terminate(HANDLE victim, DWORD code) {
         ++terminations;
@@ -73,14 +84,17 @@ struct ThreadLog {
     }
     static void Install() {
         created = terminations = 0;
-        thread = terminated = gate = nullptr;
+        thread = terminated = nullptr;
+        failWaitForThread = false;
         onTerminate = OnTerminate::kEnd;
-        next = sys.CreateThread;
+        create = sys.CreateThread;
+        wait = sys.WaitForSingleObject;
         sys.CreateThread = Create;
+        sys.WaitForSingleObject = Wait;
         sys.TerminateThread = Terminate;
     }
     static void CloseGate() { gate = ::CreateEventA(nullptr, TRUE, FALSE, nullptr); }
-    static void OpenGate() {
+    static void LetGo() {
         if (gate) ::SetEvent(gate);
     }
     static bool Ended(DWORD timeoutMs) { return ::WaitForSingleObject(watch, timeoutMs) == WAIT_OBJECT_0; }
@@ -104,7 +118,7 @@ protected:
         ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
     }
     void TearDown() override {
-        ThreadLog::OpenGate();
+        ThreadLog::LetGo();
         SioClosePort(kPort);
         SioClosePort(kPeer);
         ThreadLog::Release();
@@ -183,7 +197,7 @@ TEST_P(NotifyStop, StillPostsTheThreadsOneMessage) {
         StartWaitingThread(WM_APP + 3);
     }
     EXPECT_EQ(SioNotify(kPort, nullptr, WM_APP + 4, EV_RXCHAR), 1);
-    ThreadLog::OpenGate();
+    ThreadLog::LetGo();
     ExpectOnePost(WM_APP + 3);
     EXPECT_EQ(ThreadLog::created, 1);
     EXPECT_EQ(threadsEnded, 1);
@@ -243,123 +257,70 @@ TEST_F(Notify, CloseRightAfterTheStartAThousandTimes) {
     ExpectAllReleased();
 }
 
-// A thread still running at the close but not stuck: the close gives it its
-// time and it ends by itself, in either mode and also when the close's wait
-// for it fails (its exit code is watched then). Ended at once, it could leave
-// a system lock it holds taken for ever.
-struct RunningAtClose {
+// A thread still running at the close: the close gives it its time, as ended
+// at once it could leave a system lock it holds taken for ever, and ends it
+// only when it still runs after that; a refused end is shown in a box and the
+// thread goes on by itself. In either mode, and also when the close's wait for
+// the thread fails (its exit code is watched then).
+struct AtClose {
     const char* name;
     bool synchronous;
     bool failThreadWait;
+    bool stuck;  // else it goes on 100 ms into the close
+    bool refuseEnd;
 };
 
-void PrintTo(const RunningAtClose& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const AtClose& row, std::ostream* out) { *out << row.name; }
 
-class NotifyRunningAtClose : public Notify, public ::testing::WithParamInterface<RunningAtClose> {};
+class NotifyAtClose : public Notify, public ::testing::WithParamInterface<AtClose> {};
 
-TEST_P(NotifyRunningAtClose, EndsByItselfAndPostsOnce) {
-    if (GetParam().synchronous) ReopenSynchronous();
-    if (GetParam().failThreadWait)
-        sys.WaitForSingleObject = [](HANDLE handle, DWORD timeout) WINAPI -> DWORD {
-            if (handle != ThreadLog::thread) return ::WaitForSingleObject(handle, timeout);
-            SetLastError(ERROR_INVALID_HANDLE);
-            return WAIT_FAILED;
-        };
+TEST_P(NotifyAtClose, ThreadGetsItsTimeBeforeItIsEnded) {
+    const AtClose& row = GetParam();
+    BoxLog::Install();
+    if (row.synchronous) ReopenSynchronous();
+    ThreadLog::failWaitForThread = row.failThreadWait;
+    if (row.refuseEnd) ThreadLog::onTerminate = ThreadLog::OnTerminate::kRefuse;
     ThreadLog::CloseGate();
     ASSERT_EQ(SioNotify(kPort, window_.hwnd(), WM_APP + 7, EV_RXCHAR), 0);
-    std::thread opener([] {
+    HANDLE thread = ThreadLog::thread;
+    std::thread opener([stuck = row.stuck] {
+        if (stuck) return;
         ::Sleep(100);
-        ThreadLog::OpenGate();
+        ThreadLog::LetGo();
     });
+    Stopwatch close;
     EXPECT_NE(SioClosePort(kPort), 0);
+    const double took = close.Milliseconds();
     opener.join();
-    ExpectOnePost(WM_APP + 7);
-    EXPECT_EQ(ThreadLog::terminations, 0);
-    EXPECT_EQ(threadsEnded, 1);
+
+    EXPECT_EQ(ThreadLog::terminations, row.stuck ? 1 : 0);
+    if (row.stuck) {
+        EXPECT_GE(took, 1500.0);
+        EXPECT_EQ(ThreadLog::terminated, thread);
+    }
+    const std::string refusal =
+        "Cannot terminate thread " + std::to_string(static_cast<int>(reinterpret_cast<INT_PTR>(thread)));
+    EXPECT_EQ(BoxLog::text, row.refuseEnd ? refusal : "");
+    if (row.stuck && !row.refuseEnd) {
+        ASSERT_TRUE(ThreadLog::Ended(kLong));
+        EXPECT_TRUE(window_.QueueEmpty());
+    } else {
+        ThreadLog::LetGo();
+        ExpectOnePost(WM_APP + 7);
+        EXPECT_EQ(threadsEnded, 1);
+    }
     ExpectAllReleased();
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, NotifyRunningAtClose,
-                         ::testing::Values(RunningAtClose{"Overlapped", false, false},
-                                           RunningAtClose{"Synchronous", true, false},
-                                           RunningAtClose{"WaitForItFails", false, true}),
-                         [](const auto& row) { return std::string(row.param.name); });
-
-// A thread whose event wait does not wake: the close gives it its time, then
-// ends it before it releases the port's event and device, also when its wait
-// for the thread fails; a refused end is shown in a box.
-struct StuckThread {
-    const char* name;
-    bool refuseEnd;
-    bool failThreadWait;
-};
-
-void PrintTo(const StuckThread& row, std::ostream* out) { *out << row.name; }
-
-class NotifyStuckThread : public Notify, public ::testing::WithParamInterface<StuckThread> {
-protected:
-    static inline HANDLE wedge = nullptr;   // set: the thread's wait may end
-    static inline HANDLE wedged = nullptr;  // set once the thread sits in its wait
-    static inline bool failThreadWait = false;
-
-    void SetUp() override {
-        Notify::SetUp();
-        wedge = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        wedged = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        failThreadWait = GetParam().failThreadWait;
-        if (GetParam().refuseEnd) ThreadLog::onTerminate = ThreadLog::OnTerminate::kRefuse;
-        sys.WaitForSingleObject = [](HANDLE handle, DWORD timeout) WINAPI -> DWORD {
-            if (handle == ioTable[kPort].eventOv.hEvent) {  // deaf to the wake
-                ::SetEvent(wedged);
-                handle = wedge;
-            }
-            if (failThreadWait && handle == ThreadLog::thread) {
-                SetLastError(ERROR_INVALID_HANDLE);
-                return WAIT_FAILED;
-            }
-            return ::WaitForSingleObject(handle, timeout);
-        };
-    }
-    void TearDown() override {
-        ::SetEvent(wedge);  // a thread that was not terminated may end now
-        ThreadLog::Ended(kLong);
-        Notify::TearDown();
-        ::CloseHandle(wedge);
-        ::CloseHandle(wedged);
-    }
-};
-
-TEST_P(NotifyStuckThread, CloseEndsItAfterItsTime) {
-    BoxLog::Install();
-    StartWaitingThread(WM_APP + 10);
-    ASSERT_EQ(::WaitForSingleObject(wedged, kLong), WAIT_OBJECT_0);
-    HANDLE thread = ThreadLog::thread;
-
-    Stopwatch close;
-    EXPECT_NE(SioClosePort(kPort), 0);
-    EXPECT_GE(close.Milliseconds(), 1500.0);
-
-    EXPECT_EQ(ThreadLog::terminations, 1);
-    EXPECT_EQ(ThreadLog::terminated, thread);
-    if (GetParam().refuseEnd) {
-        EXPECT_EQ(BoxLog::text, "Cannot terminate thread " +
-                                    std::to_string(static_cast<int>(reinterpret_cast<INT_PTR>(thread))));
-        ::SetEvent(wedge);
-        ExpectOnePost(WM_APP + 10);  // it goes on and ends by itself, without its handle
-    } else {
-        ASSERT_TRUE(ThreadLog::Ended(kLong));
-        EXPECT_TRUE(window_.QueueEmpty());
-        EXPECT_EQ(BoxLog::shown, 0);
-    }
-    EXPECT_EQ(closeFailures, 0);
-    EXPECT_EQ(FaultLayer::LiveHandles(), peerHandles_);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, NotifyStuckThread,
-                         ::testing::Values(StuckThread{"Terminated", false, false},
-                                           StuckThread{"TerminateRefused", true, false},
-                                           StuckThread{"WaitForItFailsThenTerminated", false, true}),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NotifyAtClose,
+    ::testing::Values(AtClose{"EndsInTime", false, false, false, false},
+                      AtClose{"EndsInTimeSynchronous", true, false, false, false},
+                      AtClose{"EndsInTimeThoughTheWaitForItFails", false, true, false, false},
+                      AtClose{"StuckIsEnded", false, false, true, false},
+                      AtClose{"StuckIsEndedThoughTheWaitForItFails", false, true, true, false},
+                      AtClose{"StuckAndItsEndRefused", false, false, true, true}),
+    ParamName<AtClose>);
 
 // A thread that cannot be started: SIO_THREAD (with its box while boxes are
 // on), and the port's event wait, the module reference and the thread handle
@@ -416,7 +377,7 @@ INSTANTIATE_TEST_SUITE_P(Calls, NotifyStartFailure,
                          ::testing::Values(StartFailure{"CreateThreadWithBox", true, 1},
                                            StartFailure{"CreateThreadWithoutBox", true, 0},
                                            StartFailure{"ResumeThread", false, 1}),
-                         [](const auto& row) { return std::string(row.param.name); });
+                         ParamName<StartFailure>);
 
 // The DLL build's thread takes a reference on the library's module before it
 // starts and gives it back in the call that ends the thread, after its post:
