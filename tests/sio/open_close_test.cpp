@@ -147,10 +147,8 @@ TEST_F(DriverOpen, CloseRestoresTimeoutsEndsTheWaitAndFreesTheDevice) {
     EXPECT_NE(SioClosePort(kPort), 0);
     EXPECT_FALSE(VirtualSerialDriver::IsOpen(kPort));
     EXPECT_FALSE(VirtualSerialDriver::WaitPending(kPort));
-    EXPECT_EQ(memcmp(&earlier, &portTable[kPort].savedTimeouts, sizeof earlier), 0);
     COMMTIMEOUTS restored = VirtualSerialDriver::Timeouts(kPort);
     EXPECT_EQ(memcmp(&earlier, &restored, sizeof earlier), 0);
-    EXPECT_EQ(ioTable[kPort].eventOv.hEvent, nullptr);
     EXPECT_EQ(SioClosePort(kPort), IE_NOPEN);
     EXPECT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
 }
@@ -168,19 +166,6 @@ TEST_F(DriverOpen, FailedDeviceCloseIsCountedAndTheSlotClosedAnyway) {
     EXPECT_EQ(SioClosePort(kPort), 0);
     EXPECT_EQ(closeFailures, 1);
     EXPECT_EQ(SioClosePort(kPort), IE_NOPEN);
-}
-
-TEST_F(DriverOpen, OldWindowsOpensSynchronouslyWithoutEvents) {
-    sys.GetVersion = []() WINAPI -> DWORD { return 0x00000004; };
-    ASSERT_EQ(SioOpenPort(kPort, 1024, 1024), 0);
-    ASSERT_EQ(SioOpenPort(kPort + 1, 1024, 1024), 0);
-    EXPECT_EQ(oldWindows, 1);
-    EXPECT_EQ(ioTable[kPort].readOv.hEvent, nullptr);
-    EXPECT_EQ(SioWriteBlock(kPort, "sync", 4), 4);
-    char buffer[8];
-    EXPECT_EQ(SioReadBlock(kPort + 1, buffer, sizeof buffer), 4);
-    EXPECT_NE(SioClosePort(kPort), 0);
-    EXPECT_NE(SioClosePort(kPort + 1), 0);
 }
 
 // ---- On a virtual line ---------------------------------------------------
