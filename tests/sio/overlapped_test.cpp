@@ -320,22 +320,3 @@ TEST(LineOverlapped, EmptyReadEndsAtOnceWithNothing) {
     EXPECT_LT(GetTickCount() - start, 1000u);
     EXPECT_NE(ioTable[kLinePort].readOv.Internal, static_cast<ULONG_PTR>(STATUS_PENDING));
 }
-
-TEST(LineOverlapped, LargeWriteIsRefusedUntilThePeerHasReadIt) {
-    Peer peer(kPeerPort);
-    ASSERT_TRUE(peer.ok());
-    ASSERT_TRUE(OpenLibrarySide(false));
-    const std::string data = Pattern(64 * 1024);
-    ASSERT_EQ(StartWrite(kLinePort, data.data(), static_cast<DWORD>(data.size())), SIO_PENDING);
-    EXPECT_EQ(AwaitWrite(kLinePort, 0), SIO_PENDING);
-    EXPECT_EQ(StartWrite(kLinePort, "x", 1), SIO_NO_DATA);
-    SetEvent(ioTable[kLinePort].writeOv.hEvent);  // set by someone else: not a completion
-    EXPECT_EQ(AwaitWrite(kLinePort, 0), SIO_PENDING);
-
-    EXPECT_EQ(peer.Read(static_cast<DWORD>(data.size()), 5000), data);
-    DWORD start = GetTickCount();
-    while (AwaitWrite(kLinePort, 0) == SIO_PENDING && GetTickCount() - start < 5000) Sleep(1);
-    EXPECT_EQ(ioTable[kLinePort].writeStatus, SIO_DONE);
-    EXPECT_EQ(FinishWrite(kLinePort), data.size());
-    EXPECT_EQ(StartWrite(kLinePort, "x", 1), SIO_DONE);
-}

@@ -1,7 +1,9 @@
 // Devices in static storage (no heap, so the library's heap count can run
 // over them). Data moves write request -> transmit queue -> the far end's
 // receive queue -> read request in one pump that runs after every call that
-// can unblock something.
+// can unblock something and on every tick of the driver's clock. The line
+// takes its time: a character leaves the transmit queue only once the time
+// its bits take at the device's baud rate has passed.
 #include "virtual_device.h"
 
 namespace vsd {
@@ -194,29 +196,61 @@ void InjectLineError(Device& d, DWORD ce) {
 
 namespace {
 
+LONGLONG Now() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+// A start bit, the data bits, the parity bit and the stop bits, in counter
+// ticks at the device's baud rate.
+LONGLONG CharacterTime(const DCB& dcb) {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    const int halfStopBits = dcb.StopBits == ONESTOPBIT ? 2 : dcb.StopBits == ONE5STOPBITS ? 3 : 4;
+    const int halfBits = 2 * (1 + dcb.ByteSize + (dcb.Parity != NOPARITY ? 1 : 0)) + halfStopBits;
+    const LONGLONG baud = dcb.BaudRate > 0 ? dcb.BaudRate : 1;
+    return frequency * halfBits / (2 * baud);
+}
+
 bool MayTransmit(const Device& d) {
     if (d.breakOn || d.xoffReceived) return false;
     if (d.dcb.fOutxCtsFlow && !(Inputs(d) & MS_CTS_ON)) return false;
     return !(d.dcb.fOutxDsrFlow && !(Inputs(d) & MS_DSR_ON));
 }
 
+// Sends every character whose time on the line has passed; true when one went.
+bool Transmit(Device& d, LONGLONG now) {
+    Device& p = Peer(d);
+    bool sent = false;
+    while (d.tx.count > 0 && MayTransmit(d)) {
+        if (d.onWireSince == 0) d.onWireSince = now;  // an idle line starts the next character now
+        const LONGLONG ends = d.onWireSince + CharacterTime(d.dcb);
+        if (ends > now) return sent;
+        d.onWireSince = ends;  // the next character follows at once
+        BYTE b = d.tx.Pop();
+        sent = true;
+        if (p.open) Receive(p, b);  // nobody at the far end: the byte is gone
+    }
+    d.onWireSince = 0;  // nothing to send, or held: the line is idle
+    return sent;
+}
+
 // Moves bytes one step along every cable; true when anything moved. A write
 // ends only once its last byte has left for the line, and EV_TXEMPTY comes
 // after that.
-bool PumpOnce(Device& d) {
+bool PumpOnce(Device& d, LONGLONG now) {
     bool moved = false;
     Request& w = d.write;
     while (w.active && w.done < w.size && d.tx.Free() > 0) {
         d.tx.Push(w.out[w.done++]);
         moved = true;
     }
-    Device& p = Peer(d);
-    bool sent = false;
-    while (d.tx.count > 0 && MayTransmit(d)) {
-        BYTE b = d.tx.Pop();
-        moved = sent = true;
-        if (p.open) Receive(p, b);  // nobody at the far end: the byte is gone
-    }
+    const bool sent = Transmit(d, now);
+    moved = moved || sent;
     if (w.active && w.done == w.size && d.tx.count == 0) Complete(d, w, kStatusSuccess);
     if (sent && d.tx.count == 0 && !w.active) Fire(d, EV_TXEMPTY);
 
@@ -235,11 +269,12 @@ bool PumpOnce(Device& d) {
 }  // namespace
 
 void Pump() {
+    const LONGLONG now = Now();
     bool moved = true;
     while (moved) {
         moved = false;
         for (Device& d : devices)
-            if (d.open && PumpOnce(d)) moved = true;
+            if (d.open && PumpOnce(d, now)) moved = true;
     }
 }
 
@@ -361,6 +396,7 @@ void ResetDevice(int slot) {
     d.rx.capacity = d.tx.capacity = kDefaultQueue;
     d.errors = d.mask = d.occurred = 0;
     d.dtr = d.rts = d.breakOn = d.ring = false;
+    d.onWireSince = 0;
     d.xoffReceived = d.inputHeld = false;
     d.read = d.write = d.wait = Request{};
     d.waitsStarted = 0;

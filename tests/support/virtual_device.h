@@ -73,8 +73,9 @@ struct Device {
     Ring rx, tx;
     DWORD errors, mask, occurred;
     bool dtr, rts, breakOn, ring;
-    bool xoffReceived;  // fOutX: the far end sent XOFF; this end holds its transmission
-    bool inputHeld;     // the receive queue crossed XoffLim: the handshake asks the far end to stop
+    LONGLONG onWireSince;  // when the character now on the line started (counter ticks); 0: idle
+    bool xoffReceived;     // fOutX: the far end sent XOFF; this end holds its transmission
+    bool inputHeld;        // the receive queue crossed XoffLim: the handshake asks the far end to stop
     Request read, write, wait;
     long waitsStarted;
     bool hold;
@@ -115,6 +116,9 @@ void InjectLineError(Device& d, DWORD ce);  // with EV_ERR for the line-status e
 DWORD Inputs(const Device& d);
 void SetOutputs(Device& d, bool dtr, bool rts);
 void ApplyControlModes(Device& d);
+// Moves what may move now: written bytes into the transmit queue, one
+// character per character time onto the line at the device's baud rate and
+// format, received bytes into reads. The driver's clock runs it too.
 void Pump();
 // Ends the reads whose time-outs have passed; the driver's clock calls it.
 void ExpireReads();

@@ -22,20 +22,22 @@ VirtualSerialDriver::VirtualSerialDriver() {
     for (int slot = 0; slot < kDevices; ++slot) ResetDevice(slot);
     InstallSystemCalls(sio::sys);
     stopping_ = false;
-    ticking_ = false;
-    clock_ = ::CreateThread(nullptr, 0, Clock, nullptr, 0, nullptr);
     // The clock's own start (the runtime's and the system's set-up of a new
     // thread) is over before the test goes on, so none of it lands in a test's
     // count of what the library does.
-    for (DWORD start = ::GetTickCount(); !ticking_ && ::GetTickCount() - start < 5000;) ::Sleep(1);
+    HANDLE ticking = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    clock_ = ::CreateThread(nullptr, 0, Clock, ticking, 0, nullptr);
+    ::WaitForSingleObject(ticking, 5000);
+    ::CloseHandle(ticking);
 }
 
-DWORD WINAPI VirtualSerialDriver::Clock(LPVOID) {
+DWORD WINAPI VirtualSerialDriver::Clock(LPVOID ticking) {
     ::Sleep(1);
-    ticking_ = true;
+    ::SetEvent(ticking);
     while (!stopping_) {
         ::Sleep(1);
         Locked hold;
+        Pump();
         ExpireReads();
     }
     return 0;

@@ -1,7 +1,9 @@
 // A virtual Windows serial port driver with null-modem cables, installed in
 // the library's system-call table: it behaves as Windows does where Wine on a
 // pty cannot (exclusive opens, events that wait, modem lines, breaks, line
-// errors, the event character), and lets a test hold completions back.
+// errors, the event character), and lets a test hold completions back. Its
+// lines take real time: a character takes its bits' time at the sender's baud
+// rate, and a write ends once its last character has left.
 #pragma once
 
 #include <windows.h>
@@ -50,8 +52,9 @@ public:
     static DWORD Mask(int port);  // as last set by SetCommMask
 
 private:
-    static DWORD WINAPI Clock(LPVOID);  // ends reads whose time-outs passed, every millisecond
+    // Every millisecond: moves the characters whose time on the line has
+    // passed and ends the reads whose time-outs have.
+    static DWORD WINAPI Clock(LPVOID ticking);
     HANDLE clock_ = nullptr;
     static inline volatile bool stopping_ = false;
-    static inline volatile bool ticking_ = false;  // set by the clock once it runs
 };
