@@ -236,13 +236,10 @@ TEST_F(DriverPort, LineCommandsAreRecordedEvenWhenTheDriverRefusesThem) {
     EXPECT_EQ(SioLineRTS(kPort, 'R'), 2);  // the record survives close and open
 }
 
+// The word is written also on failure (every input on): the library must not trust it then.
 TEST_F(DriverPort, UnreadableModemStatusReadsAsOff) {
-    SioLineDTR(kPort, 'S');
-    ASSERT_EQ(SioOpenPort(kFar, 1024, 1024), 0);
-    EXPECT_EQ(SioModemDSR(kFar), 32);
-    // The word is written also on failure: the library must not trust it then.
     sys.GetCommModemStatus = [](HANDLE, LPDWORD status) WINAPI -> BOOL { return *status = 0xF0, FALSE; };
-    for (auto call : {SioModemCTS, SioModemDSR, SioModemRI, SioModemDCD}) EXPECT_EQ(call(kFar), 0);
+    for (auto call : {SioModemCTS, SioModemDSR, SioModemRI, SioModemDCD}) EXPECT_EQ(call(kPort), 0);
 }
 
 TEST_F(DriverPort, UnknownLettersChangeNothing) {

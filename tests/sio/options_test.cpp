@@ -91,22 +91,6 @@ TEST(PortControl, ClosedSlotTable) {
     EXPECT_EQ(tolerateSetupFailure, 0);
 }
 
-TEST(PortControl, WakeSignalsTheEventWaitOnlyInOverlappedMode) {
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    LibraryInit();
-    portTable[4].handle = event;  // marks the slot open; only an open port's wait is woken
-    ioTable[4].eventOv.hEvent = event;
-    EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
-    ResetEvent(event);
-    ioTable[4].synchronous = 1;
-    EXPECT_EQ(SioPortControl(4, 'S', 0), 2);
-    EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    ioTable[4].synchronous = 0;
-    portTable[4].handle = INVALID_HANDLE_VALUE;
-    CloseHandle(event);
-}
-
 TEST(LinePortControl, HandleOfAnOpenPortAndNoWaitSurvivesOpenAndClose) {
     EXPECT_EQ(SioPortControl(kLinePort, 'W', 1), 1);
     ASSERT_EQ(SioOpenPort(kLinePort, 1024, 1024), 0);
