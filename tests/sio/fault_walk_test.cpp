@@ -5,7 +5,6 @@
 // purpose, listed with their reasons beside the engine in fault_walk.cpp.
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <string.h>
 
 #include <thread>
