@@ -164,7 +164,7 @@ void Expect(const char* call, int result, Results ok, Results failed) {
         return;
     }
     LayThreadFailure();  // a thread's failure that came after the first look is not this call's
-    if (failureSeen) {  // after an earlier call's failure the state differs: any count, or its codes
+    if (failureSeen) {   // after an earlier call's failure the state differs: any count, or its codes
         if (result < 0 && !ok.Has(result) && !failed.Has(result)) Violate(seen + ", not one of its codes");
         return;
     }
