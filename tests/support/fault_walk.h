@@ -3,10 +3,9 @@
 // public call the scenario makes is checked where it is made: with nothing
 // failed yet it must succeed; when the failed system call was its own, it must
 // report a failure, unless the library's list of tolerated failures (in
-// fault_walk.cpp) or the scenario's extra rows name that call and that system
-// call with the reason the caller goes on. After
-// every run each handle created has been closed, and COM3 and COM4 open again
-// and carry a byte.
+// fault_walk.cpp) or the walk's extra rows name that call and that system
+// call with the reason the caller goes on. After every run each handle
+// created has been closed, and COM3 and COM4 open again and carry a byte.
 #pragma once
 
 #include <initializer_list>
