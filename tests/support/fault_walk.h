@@ -2,10 +2,10 @@
 // its system calls, then once for every N with the N-th call failing. Each
 // public call the scenario makes is checked where it is made: with nothing
 // failed yet it must succeed; when the failed system call was its own, it must
-// report a failure, unless the scenario's list of tolerated failures names
-// that call and that system call with the reason the library goes on. After
-// every run each handle created has been closed, and COM3 and COM4 open again
-// and carry a byte.
+// report a failure, unless the library's list of tolerated failures (in
+// fault_walk.cpp) or the walk's extra rows name that call and that system
+// call with the reason the caller goes on. After every run each handle
+// created has been closed, and COM3 and COM4 open again and carry a byte.
 #pragma once
 
 #include <initializer_list>
@@ -50,8 +50,13 @@ inline void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scena
 // `failed` those that report a failure.
 void Expect(const char* call, int result, Results ok, Results failed);
 
+// SioOpenPort and SioClosePort, checked.
+void OpenChecked(int port);
+void CloseChecked(int port);
+
 // Walks the scenario (as a gtest test body: failures are reported there) and
-// returns the number of runs that injected a failure.
-long Walk(const Scenario& scenario, std::initializer_list<Tolerated> tolerated);
+// returns the number of runs that injected a failure. `extra`: failures the
+// scenario's own code (above the library) goes on after.
+long Walk(const Scenario& scenario, std::initializer_list<Tolerated> extra = {});
 
 }  // namespace walk
