@@ -221,11 +221,7 @@ TEST_F(DriverQueues, InjectedFramingErrorIsReportedOnce) {
 }
 
 TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
-    ASSERT_EQ(SioWriteBlock(kFar,
-                            "a\x13"
-                            "c",
-                            3),
-              3);
+    ASSERT_EQ(SioWriteBlock(kFar, "a\023c", 3), 3);
     EXPECT_EQ(SioRxCount(kEnd), 3);  // XOFF is data: the open turned XON/XOFF output off
     // Under hardware flow with the far end's RTS off, what this end writes
     // stays in its transmit queue and the write pends.
