@@ -66,8 +66,7 @@ TEST_F(DriverOpen, WritesTheDefaultSettingsAndKeepsEveryOtherField) {
     EXPECT_EQ(opened.Parity, NOPARITY);
     EXPECT_EQ(opened.StopBits, ONESTOPBIT);
     EXPECT_EQ(opened.fBinary, 1u);
-    // CTS flow, XON/XOFF output, null stripping and abort-on-error, set at the
-    // start, are shown off by what the transfers on the driver carry.
+    // CTS flow, XON output, null stripping, abort-on-error: proven off by transfers.
     EXPECT_EQ(opened.fOutxDsrFlow | opened.fDsrSensitivity | opened.fInX, 0u);
     EXPECT_EQ(opened.fDtrControl, static_cast<DWORD>(DTR_CONTROL_DISABLE));
     EXPECT_EQ(opened.fRtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
