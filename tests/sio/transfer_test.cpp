@@ -144,31 +144,6 @@ TEST(TransferNoWait, PendingWriteRefusesTheNextUntilItCompletes) {
     EXPECT_EQ(SioPutByte(kFakePort, 'x'), SIO_NO_DATA);
 }
 
-class LineTransferModes : public ::testing::TestWithParam<bool> {};
-
-TEST_P(LineTransferModes, NineByteFrameBothWays) {
-    Peer peer(kPeerPort);
-    ASSERT_TRUE(peer.ok());
-    ASSERT_TRUE(OpenLibrarySide(GetParam()));
-    EXPECT_EQ(SioWriteBlock(kLinePort, kFrame, 9), 9);
-    EXPECT_EQ(peer.Read(9, 2000), std::string(kFrame, 9));
-    ASSERT_TRUE(peer.Write(kFrame, 9));
-    EXPECT_EQ(ReadBlocks(kLinePort, 9, 2000), std::string(kFrame, 9));
-}
-
-TEST_P(LineTransferModes, EmptyQueueGivesNothingAtOnce) {
-    ASSERT_TRUE(OpenLibrarySide(GetParam()));
-    char buffer[1024];
-    buffer[0] = 0x55;
-    DWORD start = GetTickCount();
-    EXPECT_EQ(SioReadBlock(kLinePort, buffer, 1023), 0);
-    EXPECT_EQ(buffer[0], 0);
-    EXPECT_EQ(SioGetByte(kLinePort), SIO_NO_DATA);
-    EXPECT_LT(GetTickCount() - start, 1000u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Line, LineTransferModes, ::testing::Bool(), ModeName);
-
 class LineTransferBulk : public ::testing::TestWithParam<std::tuple<bool, size_t>> {};
 
 TEST_P(LineTransferBulk, PatternArrivesCompleteAndInOrderBothWays) {
@@ -229,35 +204,6 @@ TEST(LineTransfer, ByteArrivingWhileAReadIsEndedIsNeverLost) {
     EXPECT_TRUE(received == data) << received.size() << " of " << data.size();
 }
 
-TEST(LineTransfer, PushedBackByteComesFirstAndIsNotCounted) {
-    Peer peer(kPeerPort);
-    ASSERT_TRUE(peer.ok());
-    ASSERT_TRUE(OpenLibrarySide(false));
-    ASSERT_TRUE(peer.Write("B\xC3\x44"));
-    ASSERT_TRUE(WaitForQueued(portTable[kLinePort].handle, 3, 2000));
-    portTable[kLinePort].dataMask = 0x7F;  // 7 data bits
-    EXPECT_EQ(SioUngetByte(kLinePort, 0x141), 0);
-    EXPECT_EQ(SioRxCount(kLinePort), 3);  // the pushed-back byte is not in the queue
-    EXPECT_EQ(SioGetByte(kLinePort), 0x41);
-    EXPECT_EQ(SioGetByte(kLinePort), 'B');
-    SioUngetByte(kLinePort, 0xC1);
-    EXPECT_EQ(SioGetByte(kLinePort), 0xC1);  // pushed back bytes are not masked
-    EXPECT_EQ(SioGetByte(kLinePort), 0x43);  // received ones are
-    char buffer[8] = {};
-    SioUngetByte(kLinePort, 0x41);
-    EXPECT_EQ(SioReadBlock(kLinePort, buffer, sizeof buffer), 1);
-    EXPECT_EQ(buffer[0], 0x41);
-    SioUngetByte(kLinePort, 0x41);
-    SioUngetByte(kLinePort, 0);  // clears it
-    EXPECT_EQ(SioReadBlock(kLinePort, buffer, sizeof buffer), 1);
-    EXPECT_EQ(buffer[0], 0x44);
-    SioUngetByte(kLinePort, 0x41);
-    SioFlushTx(kLinePort);
-    EXPECT_EQ(portTable[kLinePort].pushback, 0x41);
-    SioFlushRx(kLinePort);
-    EXPECT_EQ(SioGetByte(kLinePort), SIO_NO_DATA);
-}
-
 // ---- On the virtual Windows driver: line errors and the queues -------------
 
 class DriverQueues : public DriverCable {};
@@ -275,8 +221,8 @@ TEST_F(DriverQueues, InjectedFramingErrorIsReportedOnce) {
 }
 
 TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
-    ASSERT_EQ(SioWriteBlock(kFar, "abc", 3), 3);
-    EXPECT_EQ(SioRxCount(kEnd), 3);
+    ASSERT_EQ(SioWriteBlock(kFar, "a\023c", 3), 3);
+    EXPECT_EQ(SioRxCount(kEnd), 3);  // XOFF is data: the open turned XON/XOFF output off
     // Under hardware flow with the far end's RTS off, what this end writes
     // stays in its transmit queue and the write pends.
     ASSERT_EQ(SioSetFlow(kEnd, 'H'), 1);
@@ -320,6 +266,31 @@ TEST_F(DriverQueues, BlockLargerThanTheQueueArrivesWholeOnlyUnderHandshake) {
     EXPECT_TRUE(received == data) << received.size();
     EXPECT_EQ(SioLineErrors(kFar, -1), 0);
     EXPECT_EQ(SioPutByte(kEnd, 'x'), 1);
+}
+
+TEST_F(DriverQueues, PushedBackByteComesFirstAndIsNotCounted) {
+    ASSERT_EQ(SioWriteBlock(kFar, "B\xC3\x44", 3), 3);
+    portTable[kEnd].dataMask = 0x7F;  // 7 data bits
+    EXPECT_EQ(SioUngetByte(kEnd, 0x141), 0);
+    EXPECT_EQ(SioRxCount(kEnd), 3);  // the pushed-back byte is not in the queue
+    EXPECT_EQ(SioGetByte(kEnd), 0x41);
+    EXPECT_EQ(SioGetByte(kEnd), 'B');
+    SioUngetByte(kEnd, 0xC1);
+    EXPECT_EQ(SioGetByte(kEnd), 0xC1);  // pushed back bytes are not masked
+    EXPECT_EQ(SioGetByte(kEnd), 0x43);  // received ones are
+    char buffer[8] = {};
+    SioUngetByte(kEnd, 0x41);
+    EXPECT_EQ(SioReadBlock(kEnd, buffer, sizeof buffer), 1);
+    EXPECT_EQ(buffer[0], 0x41);
+    SioUngetByte(kEnd, 0x41);
+    SioUngetByte(kEnd, 0);  // clears it
+    EXPECT_EQ(SioReadBlock(kEnd, buffer, sizeof buffer), 1);
+    EXPECT_EQ(buffer[0], 0x44);
+    SioUngetByte(kEnd, 0x41);
+    SioFlushTx(kEnd);
+    EXPECT_EQ(portTable[kEnd].pushback, 0x41);
+    SioFlushRx(kEnd);
+    EXPECT_EQ(SioGetByte(kEnd), SIO_NO_DATA);
 }
 
 // A read whose targeted cancel is refused must not take the port's no-wait

@@ -8,6 +8,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "child_process.h"
@@ -155,36 +156,29 @@ std::vector<uint8_t> Frame(uint8_t command, uint8_t type, uint8_t bank, int32_t 
     return frame;
 }
 
+// Each rejection's status is proven in process; over the line: the program
+// answers a rejected frame and writes no EEPROM file without a store.
 TEST(LineTmclSim, RejectedFramesChangeNothing) {
     const std::string eeprom = TempFile("reject-eeprom-");
     ChildProcess sim;
-    ASSERT_NO_FATAL_FAILURE(StartSimulator(sim, eeprom, 5));
+    ASSERT_NO_FATAL_FAILURE(StartSimulator(sim, eeprom, 2));
     Peer host(kLinePort);
     ASSERT_TRUE(host.ok());
 
-    std::vector<uint8_t> badSet = Frame(tmcl::kSetGlobalParameter, 3, 2, 7);
-    badSet[8] = static_cast<uint8_t>(badSet[8] + 1);
     std::vector<uint8_t> badStore = Frame(tmcl::kStoreGlobalParameter, 3, 2, 0);
     badStore[8] = 0;
-    struct Step {
-        std::vector<uint8_t> frame;
-        uint8_t status;
-        int32_t value;
-    } steps[] = {
-        {badSet, tmcl::kStatusWrongChecksum, 0},
-        {badStore, tmcl::kStatusWrongChecksum, 0},
-        {Frame(99, 3, 2, 7), tmcl::kStatusInvalidCommand, 0},
-        {Frame(tmcl::kSetGlobalParameter, 3, 9, 7), tmcl::kStatusInvalidValue, 0},
-        {Frame(tmcl::kGetGlobalParameter, 3, 2, 0), tmcl::kStatusSuccess, 0},  // still 0
+    const std::pair<std::vector<uint8_t>, uint8_t> steps[] = {
+        {badStore, tmcl::kStatusWrongChecksum},
+        {Frame(tmcl::kGetGlobalParameter, 3, 2, 0), tmcl::kStatusSuccess},  // still 0
     };
-    for (const Step& step : steps) {
-        ASSERT_TRUE(host.Write(step.frame.data(), kFrameSize));
+    for (const auto& [frame, status] : steps) {
+        ASSERT_TRUE(host.Write(frame.data(), kFrameSize));
         std::string reply = host.Read(kFrameSize, 5000);
         ASSERT_EQ(reply.size(), 9u) << sim.Output();
         tmcl::ReplyFrame fields = tmcl::DecodeReply(reinterpret_cast<const uint8_t*>(reply.data()));
-        EXPECT_EQ(fields.status, step.status);
-        EXPECT_EQ(fields.command, step.frame[1]);
-        EXPECT_EQ(fields.value, step.value);
+        EXPECT_EQ(fields.status, status);
+        EXPECT_EQ(fields.command, frame[1]);
+        EXPECT_EQ(fields.value, 0);
     }
     EXPECT_EQ(sim.Wait(kRunTimeoutMs), 0);
     tmcl::SimulatedController stored;

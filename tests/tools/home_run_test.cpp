@@ -1,6 +1,6 @@
-// vantoro-home's run in process, over the virtual line COM3 <-> COM4, with
-// failures the line cannot produce injected through the library's table: the
-// program's output and exit code say what the window's screen says.
+// vantoro-home's run in process on the virtual driver's COM3 <-> COM4, with
+// failures the driver does not produce injected through the library's table:
+// the program's output and exit code say what the window's screen says.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,7 +10,7 @@
 #include "sio.h"
 #include "sio_state.h"
 #include "sys_override.h"
-#include "virtual_line.h"
+#include "virtual_serial_driver.h"
 
 namespace {
 
@@ -41,9 +41,12 @@ struct RunOutput {
     std::string out, err;
 };
 
+constexpr int kCom3 = 2;
+constexpr int kCom4 = 3;  // the other end of COM3's cable
+
 RunOutput RunOnCom3() {
     home::Options options;
-    options.port = kLinePort;
+    options.port = kCom3;
     options.option = 1;
     options.waitMs = 0;
     ::testing::internal::CaptureStdout();
@@ -53,12 +56,19 @@ RunOutput RunOnCom3() {
     return {exitCode, out, ::testing::internal::GetCapturedStderr()};
 }
 
-class LineHomeRunFailedFrame : public ::testing::TestWithParam<bool> {};
+// The far end open, as a controller's would be; faults go in after the driver.
+class DriverHomeRun : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(SioOpenPort(kCom4, 1024, 1024), 0); }
+    void TearDown() override { SioClosePort(kCom4); }
 
-TEST_P(LineHomeRunFailedFrame, PrintsTheErrorInsteadOfTheBannerAndFails) {
-    Peer peer(kPeerPort);
-    ASSERT_TRUE(peer.ok());
-    SysOverride guard;
+    SysOverride guard_;
+    VirtualSerialDriver driver_;
+};
+
+class DriverHomeRunFailedFrame : public DriverHomeRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DriverHomeRunFailedFrame, PrintsTheErrorInsteadOfTheBannerAndFails) {
     InstallFaultyWrites(GetParam() ? 3 : 0, GetParam() ? 0 : 3);
     RunOutput run = RunOnCom3();
     EXPECT_EQ(run.exitCode, home::kExitPortError);
@@ -67,20 +77,17 @@ TEST_P(LineHomeRunFailedFrame, PrintsTheErrorInsteadOfTheBannerAndFails) {
     for (const char* line : {"=====", "configuration command was sent", "STOP, wait", "DONE,"})
         EXPECT_EQ(run.out.find(line), std::string::npos) << line;
     EXPECT_NE(run.err.find("frame 3 was not sent: Unknown code -13"), std::string::npos) << run.err;
-    EXPECT_EQ(sio::portTable[kLinePort].handle, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(sio::portTable[kCom3].handle, INVALID_HANDLE_VALUE);
 }
 
-INSTANTIATE_TEST_SUITE_P(LineFrame3, LineHomeRunFailedFrame, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(Frame3, DriverHomeRunFailedFrame, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& row) {
                              return std::string(row.param ? "Short" : "Failed");
                          });
 
 // A short frame before a failed one: the error line names the failed frame,
 // whose code the screen shows, not the short one before it.
-TEST(LineHomeRun, ErrorLineNamesTheFrameTheScreenReports) {
-    Peer peer(kPeerPort);
-    ASSERT_TRUE(peer.ok());
-    SysOverride guard;
+TEST_F(DriverHomeRun, ErrorLineNamesTheFrameTheScreenReports) {
     InstallFaultyWrites(2, 4);
     RunOutput run = RunOnCom3();
     EXPECT_EQ(run.exitCode, home::kExitPortError);
@@ -88,11 +95,7 @@ TEST(LineHomeRun, ErrorLineNamesTheFrameTheScreenReports) {
     EXPECT_NE(run.err.find("frame 4 was not sent: Unknown code -13"), std::string::npos) << run.err;
 }
 
-TEST(LineHomeRun, DeviceRefusing9600SendsNothing) {
-    Peer peer(kPeerPort);
-    ASSERT_TRUE(peer.ok());
-    peer.Purge();
-    SysOverride guard;
+TEST_F(DriverHomeRun, DeviceRefusing9600SendsNothing) {
     realSetCommState = sio::sys.SetCommState;
     sio::sys.SetCommState = [](HANDLE device, LPDCB dcb) WINAPI -> BOOL {
         if (dcb->BaudRate != 9600) return realSetCommState(device, dcb);
@@ -103,8 +106,8 @@ TEST(LineHomeRun, DeviceRefusing9600SendsNothing) {
     EXPECT_EQ(run.exitCode, home::kExitPortError);
     EXPECT_EQ(run.err, "vantoro-home: COM3 does not take 9600 baud\n");
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(sio::portTable[kLinePort].handle, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(peer.Read(1, 300), "");
+    EXPECT_EQ(sio::portTable[kCom3].handle, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SioRxCount(kCom4), 0);
 }
 
 }  // namespace
