@@ -5,23 +5,11 @@
 #include <windows.h>
 
 #include "app_sys.h"
+#include "com_port_name.h"
 
 namespace {
 
 constexpr char kSerialPortMap[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
-
-// "COM14" -> 13; -1 for anything else.
-int PortIndexOf(const char* name) {
-    if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm') return -1;
-    int number = 0;
-    const char* digit = name + 3;
-    if (*digit == '\0') return -1;
-    for (; *digit != '\0'; ++digit) {
-        if (*digit < '0' || *digit > '9' || number > kPortMapSize) return -1;
-        number = number * 10 + (*digit - '0');
-    }
-    return number >= 1 && number <= kPortMapSize ? number - 1 : -1;
-}
 
 }  // namespace
 
@@ -42,7 +30,7 @@ int ReadPortMap(int ports[kPortMapSize]) {
         if (result == ERROR_NO_MORE_ITEMS) break;
         if (result != ERROR_SUCCESS || type != REG_SZ) continue;  // a name too long for the buffer, say
         data[dataSize] = '\0';
-        int port = PortIndexOf(data);
+        int port = comport::ParsePortName(data);
         if (port >= 0) present[port] = true;
     }
     appSys.RegCloseKey(key);

@@ -4,7 +4,9 @@
 // shows. Nothing is opened.
 #pragma once
 
-constexpr int kPortMapSize = 256;  // COM1..COM256, the library's port indices
+#include "com_port_name.h"
+
+constexpr int kPortMapSize = comport::kHighestComNumber;  // COM1..COM256, the library's port indices
 
 // Fills ports with the indices (0 = COM1) of the ports present, in rising
 // order without repeats, and returns how many; 0 when the map cannot be read.

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "com_port_name.h"
 #include "sio.h"
 
 namespace home {
@@ -11,8 +12,6 @@ namespace {
 std::string Which(const HomeParameter& parameter) {
     return "parameter " + std::to_string(parameter.type) + " of bank " + std::to_string(parameter.bank);
 }
-
-std::string PortName(int port) { return "COM" + std::to_string(port + 1); }
 
 std::string WriteFailure(const ControllerLink& link, int written) {
     if (written >= 0) return std::to_string(written) + " of " + std::to_string(kFrameSize) + " bytes written";
@@ -54,7 +53,7 @@ bool AskOne(int port, const ControllerLink& link, unsigned timeoutMs, const Home
     int got = ReadReply(port, link, timeoutMs, reply, failure);
     if (got < 0) return false;
     if (got == 0) {
-        failure = "no answer from the controller on " + PortName(port) + " to the request for " +
+        failure = "no answer from the controller on " + comport::PortName(port) + " to the request for " +
                   Which(parameter) + " within " + std::to_string(timeoutMs) + " ms";
         return false;
     }

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "com_port_name.h"
+
 namespace tools {
 
-constexpr int kHighestComNumber = 256;
-
-// "COM3" or "com3" -> 2; -1 for anything that is not COM1..COM256.
-int ParsePortName(const std::string& text);
-std::string PortName(int portIndex);  // 2 -> "COM3"
+using comport::kHighestComNumber;
+using comport::ParsePortName;
+using comport::PortName;
 
 struct SystemPort {
     int index;
