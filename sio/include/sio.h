@@ -110,7 +110,10 @@
  * this header; the CMake target `sio::sio_shared` does it) or plain (the
  * static library).
  */
-#if defined(SIO_BUILD_DLL)
+#if !defined(_WIN32)
+/* Elsewhere there is one shared library, which exports exactly these calls. */
+#define SIO_API __attribute__((visibility("default")))
+#elif defined(SIO_BUILD_DLL)
 #define SIO_API __declspec(dllexport)
 #elif defined(SIO_USE_DLL)
 #define SIO_API __declspec(dllimport)
@@ -127,7 +130,11 @@
  * (`SioOpenPort`, not `_SioOpenPort@12`), in sio.dll, sio.def and both import
  * libraries alike.
  */
+#if defined(_WIN32)
 #define SIO_CALL __cdecl
+#else
+#define SIO_CALL
+#endif
 
 /**
  * @defgroup sio_version Version
