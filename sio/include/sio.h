@@ -99,6 +99,48 @@
  * modem-line event (`EV_CTS`, `EV_DSR`, `EV_RLSD`, `EV_RING`) gives
  * `SIO_IO_FAILED` at once. A notification thread then posts its message
  * almost at once. Poll with SioRxCount there.
+ *
+ * @section sio_linux On Linux
+ * The same calls, results and thread rules, over a terminal device (termios),
+ * with these differences, and no others:
+ *  - Port names: index n is COM(n+1) as on Windows, but a COM name opens a
+ *    device only where the environment variable `SIO_PORT_MAP` names it,
+ *    read at each open: `SIO_PORT_MAP="COM3=/dev/ttyUSB0,COM4=/dev/pts/5"`
+ *    (entries separated by commas, the COM name in any case, then `=` and
+ *    the device's path). The library never guesses a device: the open of a
+ *    port the map does not name returns `SIO_WIN_ERROR` with system error 2.
+ *  - An open port holds its device with an exclusive `flock` (and
+ *    `TIOCEXCL`): the open of a device that another process holds so
+ *    returns `SIO_WIN_ERROR` with system error 5, as Windows refuses a COM
+ *    port that is in use.
+ *  - SioNotify's window argument is a file descriptor (the write end of a
+ *    pipe, or an eventfd; not 0, which wakes the thread as on Windows). For
+ *    each message the thread writes one 8-byte value in the machine's byte
+ *    order: bit 32 set, the message (low 16 bits) in bits 16..31 and the
+ *    port in bits 0..15; an eventfd adds the values up.
+ *  - SioReadUart returns `SIO_NO_PORT_IO` (after its port checks).
+ *  - SioWinError's code is the Win32 code where the system's error has one
+ *    (2 no such device, 5 access denied, 87 invalid argument, 170 busy, 1 an
+ *    ioctl the device does not have), else 0x20000000 plus the errno value;
+ *    its text is the system's text for that error (strerror), without a
+ *    line end. With size 0 the text goes to stderr.
+ *  - The library's message boxes are lines on stderr: "Info: " and the text.
+ *  - A pseudo-terminal has no modem lines: there SioLineDTR and SioLineRTS
+ *    'S' and 'C' return 0 (refused), SioModemCTS, SioModemDSR, SioModemRI and
+ *    SioModemDCD return 0, and no modem-line, break or line-error event
+ *    comes; SioBreakControl 'A' and 'C' are taken, but no break reaches the
+ *    other end. On a serial device those events come from the kernel's
+ *    counters (`TIOCGICOUNT`), looked at every 2 ms while a wait asks for
+ *    them; `EV_TXEMPTY` comes once a write has completed and the kernel's
+ *    output queue is empty, looked at every 2 ms.
+ *  - Any rate is handed to the device (`termios2`, `BOTHER`); a rate or
+ *    framing the device refuses makes the setting call report it as on
+ *    Windows.
+ *  - Besides the notification threads, the library runs one I/O thread per
+ *    open port, from SioOpenPort until SioClosePort.
+ *  - Old-Windows mode is off at the start (SioPortControl 'M' gives 0); 'O'
+ *    switches it as on Windows. SioPortControl 'B' and 'H' give the
+ *    library's own handle number of the port, not a file descriptor.
  */
 #ifndef SIO_H
 #define SIO_H
