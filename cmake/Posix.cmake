@@ -13,6 +13,8 @@ target_include_directories(vantoro_version INTERFACE ${PROJECT_BINARY_DIR}/gener
 
 find_package(Threads REQUIRED)
 add_subdirectory(sio)
+add_subdirectory(protocol)
+include(tools/Posix.cmake)
 
 if(SIO_BUILD_TESTS)
   enable_testing()

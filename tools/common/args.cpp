@@ -37,6 +37,7 @@ bool ArgWalker::PortValue(const std::string& option, int& port, std::string& err
     std::string value;
     if (!Value(option, value, error)) return false;
     port = ParsePortName(value);
+    if (port < 0) port = BindDevicePath(value);
     if (port >= 0) return true;
     error = "bad port \"" + value + "\" (expected COM1..COM256)";
     return false;

@@ -22,4 +22,9 @@ struct SystemPort {
 // opening would change the line settings of a port another program uses.
 std::vector<SystemPort> ListSystemPorts();
 
+// A device path given for a port (on Linux, "/dev/ttyUSB0"): bound to a free
+// COM name through the library's port map, and that name's index returned;
+// -1 where the system takes COM names only (Windows), or none is free.
+int BindDevicePath(const std::string& path);
+
 }  // namespace tools

@@ -5,16 +5,20 @@
 // tests can stand in for devices the test machine does not have.
 #pragma once
 
-#include <windows.h>
-// setupapi.h needs windows.h first.
-#include <setupapi.h>
-
 #include <string>
 #include <vector>
 
 #include "port_name.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// setupapi.h needs windows.h first.
+#include <setupapi.h>
+#endif
+
 namespace home {
+
+#ifdef _WIN32
 
 struct DeviceSetupCalls {
     decltype(&::SetupDiGetClassDevsA) GetClassDevsA = ::SetupDiGetClassDevsA;
@@ -42,6 +46,7 @@ std::vector<PortDevice> ListPortDevices();
 // The --list line of one port: its name and, when the system names the
 // device, that name and the USB ids; otherwise what the port maps to.
 std::string PortListLine(const tools::SystemPort& port, const std::vector<PortDevice>& devices);
+#endif
 
 // --list; returns the process exit code.
 int ListPorts();
