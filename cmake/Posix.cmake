@@ -20,3 +20,16 @@ if(SIO_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests/posix)
 endif()
+
+# One .deb with the library, its development files and the console programs:
+#   cpack --config build/linux/CPackConfig.cmake
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vantoro-sio)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "The sio serial library and the Vantoro console programs")
+set(CPACK_PACKAGE_CONTACT "Vantoro tool maintainers")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
+set(CPACK_COMPONENTS_ALL runtime development tools)
+include(CPack)

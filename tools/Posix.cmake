@@ -30,3 +30,6 @@ target_include_directories(vantoro_home_core PUBLIC ${tools}/vantoro-home)
 target_link_libraries(vantoro_home_core PUBLIC tmcl tool_common vantoro_app PRIVATE project_warnings)
 add_executable(vantoro-home ${tools}/vantoro-home/main.cpp)
 target_link_libraries(vantoro-home PRIVATE vantoro_home_core project_warnings)
+
+include(GNUInstallDirs)
+install(TARGETS vantoro-home tmcl-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)

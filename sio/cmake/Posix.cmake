@@ -28,3 +28,23 @@ set_target_properties(sio_shared PROPERTIES OUTPUT_NAME sio VERSION ${SIO_PACKAG
 add_library(sio_internal INTERFACE)
 target_include_directories(sio_internal INTERFACE src src/posix)
 target_link_libraries(sio_internal INTERFACE sio)
+
+# What cmake --install gives: runtime (libsio.so.<major>) and development
+# (header, libsio.a, the libsio.so link, the CMake package and sio.pc).
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+install(TARGETS sio sio_shared EXPORT sioTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+set(cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/sio)
+install(EXPORT sioTargets NAMESPACE sio:: DESTINATION ${cmake_dir} COMPONENT development)
+configure_package_config_file(cmake/sioConfigPosix.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/sioConfig.cmake
+  INSTALL_DESTINATION ${cmake_dir})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/sioConfigVersion.cmake
+  VERSION ${SIO_PACKAGE_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sioConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/sioConfigVersion.cmake
+  DESTINATION ${cmake_dir} COMPONENT development)
+configure_file(cmake/sio-posix.pc.in ${CMAKE_CURRENT_BINARY_DIR}/sio.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sio.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  COMPONENT development)
