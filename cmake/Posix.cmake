@@ -16,6 +16,10 @@ add_subdirectory(sio)
 add_subdirectory(protocol)
 include(tools/Posix.cmake)
 
+# The native benchmark, run by hand (scripts/bench native), never by ctest.
+add_executable(posix_bench bench/posix_bench.cpp)
+target_link_libraries(posix_bench PRIVATE sio project_warnings)
+
 if(SIO_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests/posix)
