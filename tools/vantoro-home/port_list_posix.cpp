@@ -33,7 +33,7 @@ std::string DeviceText(const std::string& tty) {
     std::string text =
         realpath((std::string(device) + "/driver").c_str(), driver) ? driver : "unknown driver";
     text = text.substr(text.rfind('/') + 1);
-    for (std::string up = device; up.size() > 1; up = up.substr(0, up.rfind('/'))) {
+    for (std::string up = device; up.size() > 1; up.resize(up.rfind('/'))) {
         const std::string vendor = FirstLine(up + "/idVendor");
         if (vendor.empty()) continue;
         text += "  USB VID:PID=" + vendor + ":" + FirstLine(up + "/idProduct");

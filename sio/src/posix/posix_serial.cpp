@@ -604,6 +604,7 @@ BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED ov, LPDWORD transferred, BOOL
 
 // A cancelled request reports the bytes it moved: they have left the
 // receive queue (or gone to the kernel) and would otherwise be lost.
+// cppcheck-suppress constParameter ; the system's signature
 BOOL CancelIoEx(HANDLE file, LPOVERLAPPED ov) {
     Held held(file);
     if (!held.d) return FALSE;
@@ -652,6 +653,7 @@ BOOL GetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts) {
     return TRUE;
 }
 
+// cppcheck-suppress constParameter ; the system's signature
 BOOL SetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts) {
     Held held(file);
     if (!held.d) return FALSE;
@@ -704,7 +706,7 @@ BOOL ClearCommError(HANDLE file, LPDWORD errors, LPCOMSTAT status) {
 BOOL EscapeCommFunction(HANDLE file, DWORD function) {
     Held held(file);
     if (!held.d) return FALSE;
-    Device& d = *held.d;
+    const Device& d = *held.d;
     int dtr = TIOCM_DTR;
     int rts = TIOCM_RTS;
     int result = 0;

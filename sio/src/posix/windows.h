@@ -10,31 +10,31 @@
 #include <stddef.h>
 #include <stdint.h>
 
-typedef int BOOL;
-typedef unsigned char BYTE;
-typedef uint16_t WORD;
-typedef uint32_t DWORD;
-typedef int32_t LONG;
-typedef uint32_t ULONG;
-typedef unsigned int UINT;
-typedef int64_t LONGLONG;
-typedef uint64_t DWORD64;
-typedef uintptr_t ULONG_PTR;
-typedef intptr_t INT_PTR;
-typedef intptr_t LONG_PTR;
-typedef size_t SIZE_T;
-typedef char CHAR;
-typedef void* PVOID;
-typedef void* LPVOID;
-typedef const void* LPCVOID;
-typedef const char* LPCSTR;
-typedef char* LPSTR;
-typedef DWORD* LPDWORD;
-typedef void* HANDLE;
-typedef void* HWND;
-typedef void* HMODULE;
-typedef uintptr_t WPARAM;
-typedef intptr_t LPARAM;
+using BOOL = int;
+using BYTE = unsigned char;
+using WORD = uint16_t;
+using DWORD = uint32_t;
+using LONG = int32_t;
+using ULONG = uint32_t;
+using UINT = unsigned int;
+using LONGLONG = int64_t;
+using DWORD64 = uint64_t;
+using ULONG_PTR = uintptr_t;
+using INT_PTR = intptr_t;
+using LONG_PTR = intptr_t;
+using SIZE_T = size_t;
+using CHAR = char;
+using PVOID = void*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using LPCSTR = const char*;
+using LPSTR = char*;
+using LPDWORD = DWORD*;
+using HANDLE = void*;
+using HWND = void*;
+using HMODULE = void*;
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
 
 #define WINAPI
 #define CALLBACK
@@ -178,7 +178,7 @@ struct DCB {
     char EvtChar;
     WORD wReserved1;
 };
-typedef DCB* LPDCB;
+using LPDCB = DCB*;
 
 struct COMMTIMEOUTS {
     DWORD ReadIntervalTimeout;
@@ -187,7 +187,7 @@ struct COMMTIMEOUTS {
     DWORD WriteTotalTimeoutMultiplier;
     DWORD WriteTotalTimeoutConstant;
 };
-typedef COMMTIMEOUTS* LPCOMMTIMEOUTS;
+using LPCOMMTIMEOUTS = COMMTIMEOUTS*;
 
 struct COMSTAT {
     DWORD fCtsHold : 1;
@@ -201,7 +201,7 @@ struct COMSTAT {
     DWORD cbInQue;
     DWORD cbOutQue;
 };
-typedef COMSTAT* LPCOMSTAT;
+using LPCOMSTAT = COMSTAT*;
 
 // Internal and InternalHigh are written by the port's I/O thread, InternalHigh
 // first; Internal leaving STATUS_PENDING says the request is over.
@@ -212,11 +212,11 @@ struct OVERLAPPED {
     DWORD OffsetHigh;
     HANDLE hEvent;
 };
-typedef OVERLAPPED* LPOVERLAPPED;
+using LPOVERLAPPED = OVERLAPPED*;
 
 struct SECURITY_ATTRIBUTES;
-typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
-typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+using LPTHREAD_START_ROUTINE = DWORD(WINAPI*)(LPVOID);
 
 struct EXCEPTION_RECORD {
     DWORD ExceptionCode;
@@ -232,7 +232,7 @@ struct EXCEPTION_POINTERS {
     EXCEPTION_RECORD* ExceptionRecord;
     CONTEXT* ContextRecord;
 };
-typedef LONG(CALLBACK* PVECTORED_EXCEPTION_HANDLER)(EXCEPTION_POINTERS*);
+using PVECTORED_EXCEPTION_HANDLER = LONG(CALLBACK*)(EXCEPTION_POINTERS*);
 
 namespace sio {
 namespace posix {
