@@ -79,7 +79,8 @@ void StopPairs() {
     for (const Pair& pair : pairs) kill(pair.socat, SIGTERM);
     for (const Pair& pair : pairs) waitpid(pair.socat, nullptr, 0);
     std::string command = "rm -rf '" + folder + "'";
-    if (!folder.empty() && system(command.c_str()) != 0) fprintf(stderr, "bench: %s left behind\n", folder.c_str());
+    if (!folder.empty() && system(command.c_str()) != 0)
+        fprintf(stderr, "bench: %s left behind\n", folder.c_str());
 }
 
 double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
@@ -135,7 +136,8 @@ void SioReadAll(int port, char* data, int count) {
 }
 
 void Report(const char* figure, double library, double raw) {
-    printf("%-34s sio %10.1f us   raw %10.1f us   ratio %5.2f\n", figure, library, raw, raw > 0 ? library / raw : 0);
+    printf("%-34s sio %10.1f us   raw %10.1f us   ratio %5.2f\n", figure, library, raw,
+           raw > 0 ? library / raw : 0);
 }
 
 void RequestReply(int rounds) {
@@ -267,8 +269,10 @@ int main() {
     OpenClose(200);
     const double alone = PacedRun(1);
     const double together = PacedRun(kPairs);
-    printf("paced at 115200 baud: one pair %.0f B/s, %d pairs %.0f B/s together, ratio %.3f (of %d x one pair)\n",
-           alone, kPairs, together, together / (kPairs * alone), kPairs);
+    printf(
+        "paced at 115200 baud: one pair %.0f B/s, %d pairs %.0f B/s together, ratio %.3f (of %d x one "
+        "pair)\n",
+        alone, kPairs, together, together / (kPairs * alone), kPairs);
     StopPairs();
     return 0;
 }

@@ -34,7 +34,8 @@ int main(void) {
     failures += Expect(ReadExactly(3, buffer, 4) == 4 && memcmp(buffer, "ping", 4) == 0, "read one way");
     failures += Expect(SioSetBaud(3, 250000) != 0 && SioSetBaud(2, 250000) != 0, "rate change");
     failures += Expect(SioWriteBlock(3, "pong", 4) == 4, "write the other way");
-    failures += Expect(ReadExactly(2, buffer, 4) == 4 && memcmp(buffer, "pong", 4) == 0, "read the other way");
+    failures +=
+        Expect(ReadExactly(2, buffer, 4) == 4 && memcmp(buffer, "pong", 4) == 0, "read the other way");
     failures += Expect(SioWaitEvent(2, RX_CHAR, 50) == SIO_PENDING, "event wait with nothing to come");
     SioClosePort(2);
     SioClosePort(3);

@@ -98,6 +98,37 @@ TEST_F(PtyLine, EventWaitEndsOnArrivalOnTimeOutAndOnWake) {
     EXPECT_EQ(SioRxCount(kB), 0);  // woken, not by a byte
 }
 
+TEST_F(PtyLine, CloseFromAnotherThreadEndsTheWaitFirst) {
+    int waited = 0;
+    std::thread waiter([&] { waited = SioWaitEvent(kB, kRxChar, -1); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(SioClosePort(kB), 1);
+    waiter.join();
+    EXPECT_EQ(waited, SIO_DONE);
+    EXPECT_EQ(SioWaitEvent(kB, kRxChar, 0), IE_NOPEN);
+    EXPECT_EQ(SioQueryInfo('c'), 0);  // no failed close
+}
+
+// Old-Windows mode: the same device calls, made without overlapped requests.
+TEST(PtySynchronous, MovesDataBothWays) {
+    PtyPair pair;
+    ASSERT_TRUE(pair.Ready());
+    SioPortControl(kA, 'O', 0);
+    ASSERT_EQ(SioOpenPort(kA, 4096, 4096), 0);
+    ASSERT_EQ(SioOpenPort(kB, 4096, 4096), 0);
+    EXPECT_EQ(SioPortControl(kA, 'M', 0), 1);
+    const std::string sent = Pattern(20000, 3);
+    std::string got;
+    std::thread reader([&] { got = ReadCount(kB, sent.size()); });
+    EXPECT_EQ(SioWriteBlock(kA, sent.data(), static_cast<int>(sent.size())), static_cast<int>(sent.size()));
+    reader.join();
+    EXPECT_TRUE(got == sent);
+    EXPECT_EQ(SioPutByte(kB, 'r'), 1);
+    EXPECT_EQ(ReadCount(kA, 1), "r");
+    SioClosePort(kA);
+    SioClosePort(kB);
+}
+
 TEST_F(PtyLine, WaitCharWaitsForItsCharacterOnly) {
     SioWriteBlock(kA, "abc", 3);
     EXPECT_EQ(SioWaitChar(kB, '\n', 50), SIO_PENDING);
