@@ -134,8 +134,9 @@
  *    them; `EV_TXEMPTY` comes once a write has completed and the kernel's
  *    output queue is empty, looked at every 2 ms.
  *  - Any rate is handed to the device (`termios2`, `BOTHER`); a rate or
- *    framing the device refuses makes the setting call report it as on
- *    Windows.
+ *    framing the device refuses, and a rate it makes more than 3 % off,
+ *    make the setting call report the refusal as on Windows (SioSetBaud 0),
+ *    and the device keeps its settings.
  *  - Besides the notification threads, the library runs one I/O thread per
  *    open port, from SioOpenPort until SioClosePort.
  *  - Old-Windows mode is off at the start (SioPortControl 'M' gives 0); 'O'

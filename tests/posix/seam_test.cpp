@@ -142,6 +142,19 @@ TEST_F(Seam, RefusedSettingsAreReported) {
     };
     EXPECT_FALSE(SetCommState(a, &dcb));  // the device's own refusal
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    // A driver that makes 1 Mbaud of 1.2 Mbaud: too far, refused.
+    os.ioctl = [](int fd, unsigned long request, void* argument) {
+        const int result = kRealCalls.ioctl(fd, request, argument);
+        if (request == TCGETS2 && static_cast<termios2*>(argument)->c_ospeed == 1200000)
+            static_cast<termios2*>(argument)->c_ospeed = 1000000;
+        return result;
+    };
+    DCB fast = dcb;
+    fast.BaudRate = 1200000;
+    EXPECT_FALSE(SetCommState(a, &fast));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    fast.BaudRate = 1000000;
+    EXPECT_TRUE(SetCommState(a, &fast));
     os = kRealCalls;
     CloseHandle(a);
 }

@@ -420,6 +420,12 @@ DWORD CheckDcb(const DCB& dcb) {
     return ERROR_SUCCESS;
 }
 
+// Within 3 %: what a UART's divisor leaves of a rate it can make.
+bool RateClose(speed_t taken, DWORD asked) {
+    const double ratio = static_cast<double>(taken) / static_cast<double>(asked);
+    return ratio > 0.97 && ratio < 1.03;
+}
+
 void ToTermios(const DCB& dcb, termios2& t) {
     static const tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
     t.c_iflag = IGNBRK | (dcb.fOutX ? IXON : 0) | (dcb.fInX ? IXOFF : 0);
@@ -637,10 +643,18 @@ BOOL SetCommState(HANDLE file, LPDCB dcb) {
     Device& d = *held.d;
     const DWORD refused = CheckDcb(*dcb);
     if (refused != ERROR_SUCCESS) return Fail(refused);
-    termios2 t;
-    if (Ioctl(d, TCGETS2, &t) != 0) return FailErrno(errno);
+    termios2 before;
+    if (Ioctl(d, TCGETS2, &before) != 0) return FailErrno(errno);
+    termios2 t = before;
     ToTermios(*dcb, t);
     if (Ioctl(d, TCSETS2, &t) != 0) return FailErrno(errno);
+    // A driver takes the nearest rate its clock makes; one too far from the
+    // rate asked for is refused, as a Windows port refuses it.
+    termios2 taken;
+    if (Ioctl(d, TCGETS2, &taken) == 0 && !RateClose(taken.c_ospeed, dcb->BaudRate)) {
+        Ioctl(d, TCSETS2, &before);
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
     d.dcb = *dcb;
     ApplyControlLines(d);
     return TRUE;
