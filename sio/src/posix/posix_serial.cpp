@@ -231,6 +231,10 @@ void UpdateStatus(Device& d) {
     Fire(d, events);
 }
 
+// Arriving bytes are taken at once only while a read or an event wants them;
+// otherwise they wait in the kernel, and the next call takes them.
+bool WatchesInput(const Device& d) { return d.read.active || (d.mask & (EV_RXCHAR | EV_RXFLAG)); }
+
 bool WatchesStatus(const Device& d) { return (d.mask & kStatusEvents) && (d.hasCounts || d.hasLines); }
 
 void ServeTxEmpty(Device& d) {
@@ -272,7 +276,7 @@ void* IoThreadMain(void* argument) {
         Serve(d);
         const long long now = NowMs();
         short interest = 0;
-        if (d.rxCount < kRxQueueSize && d.restUntil <= now) interest |= POLLIN;
+        if (WatchesInput(d) && d.rxCount < kRxQueueSize && d.restUntil <= now) interest |= POLLIN;
         if (d.write.active) interest |= POLLOUT;
         pollfd fds[2] = {{d.wake[0], POLLIN, 0}, {interest ? d.fd : -1, interest, 0}};
         const int timeout = PollTimeout(d, now);
@@ -592,8 +596,12 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVER
     w.deadline = atOnce ? 0
                         : TotalDeadline(d.timeouts.WriteTotalTimeoutMultiplier,
                                         d.timeouts.WriteTotalTimeoutConstant, count);
-    if (atOnce) Wake(d);  // the loop watches for the transmit queue to run empty
-    return Begin(d, w, ov, atOnce, written);
+    const BOOL started = Begin(d, w, ov, atOnce, written);
+    if (atOnce) {
+        ServeTxEmpty(d);  // after the write's completion; an empty queue needs no look of the loop's
+        if (d.txEmptyDue) Wake(d);
+    }
+    return started;
 }
 
 BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED ov, LPDWORD transferred, BOOL wait) {
@@ -765,8 +773,9 @@ BOOL SetCommMask(HANDLE file, DWORD mask) {
         *d.wait.maskOut = 0;  // a new mask ends the wait with no event
         Complete(d, d.wait, kStatusSuccess);
     }
-    if ((mask & kStatusEvents) && !(d.mask & kStatusEvents) && d.hasCounts)
-        UpdateStatus(d);  // counts from now on
+    // What came before the new mask is no event of it: taken under the old one.
+    PullInput(d);
+    if ((mask & kStatusEvents) && !(d.mask & kStatusEvents) && d.hasCounts) UpdateStatus(d);
     d.mask = mask;
     d.occurred &= mask;  // what came before and the new mask still asks for is kept
     Wake(d);
