@@ -110,7 +110,13 @@ TEST_F(Seam, AClosedHandleValueIsNotHandedOutAgain) {
     EXPECT_NE(second, first);
     EXPECT_EQ(WaitForSingleObject(first, 0), WAIT_FAILED);
     EXPECT_FALSE(CloseHandle(first));
+
+    DWORD waited = 0;  // a wait on a handle closed under it fails, it does not hang
+    std::thread waiter([&] { waited = WaitForSingleObject(second, INFINITE); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     CloseHandle(second);
+    waiter.join();
+    EXPECT_EQ(waited, WAIT_FAILED);
 }
 
 TEST_F(Seam, RefusedSettingsAreReported) {

@@ -239,6 +239,7 @@ BOOL CloseHandle(HANDLE handle) {
         Release(*object);
     } else {
         object->handleOpen = false;
+        pthread_cond_broadcast(&object->changed);  // a wait on it ends
         Release(*object);
     }
     pthread_mutex_unlock(&objectsLock);
@@ -283,7 +284,13 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         Fail(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
+    const unsigned serial = object->serial;
     for (;;) {
+        // Closed meanwhile: the wait fails instead of waiting on a free slot.
+        if (object->serial != serial || !object->handleOpen) {
+            Fail(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
         if (object->kind == Kind::kEvent && object->signaled) {
             if (!object->manualReset) object->signaled = false;
             return WAIT_OBJECT_0;
