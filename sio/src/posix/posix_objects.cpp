@@ -176,6 +176,12 @@ long long NowMs() {
     return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+long long NowMsUp() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + (now.tv_nsec + 999999) / 1000000;
+}
+
 HANDLE NewObject(Kind kind, int device) {
     pthread_once(&objectsOnce, InitObjects);
     Locked hold;
@@ -277,7 +283,7 @@ BOOL ResetEvent(HANDLE event) {
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-    const long long deadline = milliseconds == INFINITE ? -1 : NowMs() + milliseconds;
+    const long long deadline = milliseconds == INFINITE ? -1 : NowMsUp() + milliseconds;
     Locked hold;
     Object* object = Find(handle, Kind::kFree);
     if (!object || object->kind == Kind::kDevice) {

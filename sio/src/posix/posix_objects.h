@@ -21,8 +21,11 @@ int DeviceOf(HANDLE handle);
 // Sets the last error from errno (mapped to a Win32 code) and returns FALSE.
 BOOL FailErrno(int error);
 BOOL Fail(DWORD error);
-// Milliseconds on the monotonic clock.
+// Milliseconds on the monotonic clock, rounded down. Deadlines and times
+// they are measured from are taken rounded up (NowMsUp), so that a time-out
+// compared with NowMs never ends early.
 long long NowMs();
+long long NowMsUp();
 // Closes a device's descriptors and ends its I/O thread (posix_serial.cpp).
 void CloseDevice(int device);
 // The system's text for a Win32 code (errno's text where one maps), or null.

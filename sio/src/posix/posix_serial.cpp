@@ -163,7 +163,7 @@ void ServeRead(Device& d, long long now) {
     const DWORD got = TakeInput(d, r.in + r.done, r.size - r.done);
     if (got > 0) {
         r.done += got;
-        r.lastByte = now;
+        r.lastByte = NowMsUp();
     }
     if (r.done == r.size || (got > 0 && r.anyByteEnds)) {
         Complete(d, r, kStatusSuccess);
@@ -343,7 +343,7 @@ BOOL Begin(Device& d, Request& r, OVERLAPPED* ov, bool doneAtOnce, LPDWORD moved
 
 long long TotalDeadline(DWORD multiplier, DWORD constant, DWORD size) {
     const long long total = static_cast<long long>(multiplier) * size + constant;
-    return total != 0 ? NowMs() + total : 0;
+    return total != 0 ? NowMsUp() + total : 0;
 }
 
 // The port map: "COM3=/dev/ttyUSB0,COM4=/tmp/lines/b". True with the path of
@@ -557,11 +557,10 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED
     Request& r = d.read;
     if (r.active) return Fail(ERROR_INVALID_PARAMETER);
     PullInput(d);
-    const long long now = NowMs();
     r.in = static_cast<BYTE*>(buffer);
     r.size = size;
     r.done = TakeInput(d, r.in, size);
-    r.lastByte = now;
+    r.lastByte = NowMsUp();
     r.deadline = 0;
     r.interval = 0;
     r.anyByteEnds = false;
