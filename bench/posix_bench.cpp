@@ -125,13 +125,17 @@ void RawRead(int fd, char* data, int count) {
     }
 }
 
-// The library's reads spin on what has arrived: an event wait that starts
-// after the byte came would not end before its time-out.
+// The library's reads poll what has arrived, giving the processor up between
+// polls (to socat and the I/O threads): an event wait that starts after the
+// byte came would not end before its time-out.
 void SioWriteAll(int port, const char* data, int count) { SioWriteBlock(port, data, count); }
 void SioReadAll(int port, char* data, int count) {
     for (int done = 0; done < count;) {
         int n = SioReadBlock(port, data + done, count - done);
-        if (n > 0) done += n;
+        if (n > 0)
+            done += n;
+        else
+            std::this_thread::yield();
     }
 }
 
