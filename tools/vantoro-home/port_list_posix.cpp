@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "home_options.h"
@@ -29,10 +30,17 @@ std::string FirstLine(const std::string& path) {
 std::string DeviceText(const std::string& tty) {
     char device[PATH_MAX];
     if (!realpath((std::string(kTtyClass) + "/" + tty + "/device").c_str(), device)) return "";
-    char driver[PATH_MAX];
-    std::string text =
-        realpath((std::string(device) + "/driver").c_str(), driver) ? driver : "unknown driver";
-    text = text.substr(text.rfind('/') + 1);
+    std::string text = "unknown driver";
+    // The serial core's own layers ("port", "ctrl") sit between the tty and
+    // the device's driver: the first other driver up the tree names it.
+    for (std::string up = device; up.size() > 1; up.resize(up.rfind('/'))) {
+        char driver[PATH_MAX];
+        if (!realpath((up + "/driver").c_str(), driver)) continue;
+        const std::string name = std::strrchr(driver, '/') + 1;
+        if (name == "port" || name == "ctrl") continue;
+        text = name;
+        break;
+    }
     for (std::string up = device; up.size() > 1; up.resize(up.rfind('/'))) {
         const std::string vendor = FirstLine(up + "/idVendor");
         if (vendor.empty()) continue;
