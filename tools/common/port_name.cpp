@@ -18,4 +18,6 @@ std::vector<SystemPort> ListSystemPorts() {
 
 int BindDevicePath(const std::string&) { return -1; }
 
+std::string PortHint(int) { return ""; }
+
 }  // namespace tools

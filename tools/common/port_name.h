@@ -27,4 +27,9 @@ std::vector<SystemPort> ListSystemPorts();
 // -1 where the system takes COM names only (Windows), or none is free.
 int BindDevicePath(const std::string& path);
 
+// What an operator needs to know about a port that did not open beyond the
+// system's error: on Linux, that the port map names no device for it. Empty
+// when there is nothing to add (always on Windows).
+std::string PortHint(int port);
+
 }  // namespace tools

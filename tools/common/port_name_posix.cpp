@@ -32,6 +32,12 @@ std::vector<SystemPort> MapEntries() {
 
 std::vector<SystemPort> ListSystemPorts() { return MapEntries(); }
 
+std::string PortHint(int port) {
+    for (const SystemPort& mapped : MapEntries())
+        if (mapped.index == port) return "";
+    return " (SIO_PORT_MAP names no device for " + PortName(port) + ")";
+}
+
 int BindDevicePath(const std::string& path) {
     if (path.empty() || path[0] != '/' || path.find(',') != std::string::npos) return -1;
     std::set<int> taken;
