@@ -1,8 +1,9 @@
 # sio.lib, the import library that Visual Studio's linker takes, made from the
-# committed sio.def by the toolchain's own dlltool (CMAKE_DLLTOOL: binutils'
-# for GCC, llvm-dlltool for clang). The calls are __cdecl, so the names carry
-# no decoration on either architecture. Without a dlltool the DLL and its
-# MinGW import library are built all the same, and sio.lib is left out.
+# committed sio.def by the toolchain's dlltool (CMAKE_DLLTOOL: binutils' for
+# GCC, llvm-dlltool for clang; our toolchain files prefer llvm-dlltool). The
+# calls are __cdecl, so the names carry no decoration on either architecture.
+# Without a dlltool the DLL and its MinGW import library are built all the
+# same, and sio.lib is left out.
 if(NOT WIN32 OR NOT TARGET sio_shared)
   return()
 endif()
@@ -14,6 +15,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(dlltool_machine i386:x86-64)
 else()
   set(dlltool_machine i386)
+  if(NOT CMAKE_DLLTOOL MATCHES "llvm-dlltool")
+    message(STATUS "sio.lib is made by binutils' dlltool: 32-bit programs link it with /SAFESEH:NO")
+  endif()
 endif()
 set(SIO_MSVC_IMPORT_LIBRARY ${CMAKE_CURRENT_BINARY_DIR}/sio.lib)
 add_custom_command(TARGET sio_shared POST_BUILD
