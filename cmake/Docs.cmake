@@ -1,8 +1,10 @@
 # HTML documents of the package, made with doxygen (Debian package doxygen):
 # the library reference from sio.h, where an undocumented call, parameter or
-# code fails the build, and the user guide from docs/user-guide.md. Both go
-# into the package under doc/.
-option(SIO_BUILD_DOCS "Build the library reference and the guide as HTML (needs doxygen)" ON)
+# code fails the build, and the user guide from docs/user-guide.md. The
+# reference is installed with the library's documents (share/doc/sio), the
+# guide with the tool's (doc/guide). Another project that builds this tree
+# gets neither unless it asks.
+option(SIO_BUILD_DOCS "Build the library reference and the guide as HTML (needs doxygen)" ${PROJECT_IS_TOP_LEVEL})
 if(NOT SIO_BUILD_DOCS)
   return()
 endif()
@@ -17,8 +19,8 @@ elseif(NOT DOXYGEN_PROGRAM)
 endif()
 
 # Configures one document: name, title, version, input files, main page,
-# the files it is made from, and the install component it goes to.
-function(sio_add_document name title version inputs mainpage depends component)
+# the files it is made from, and where and in which component it is installed.
+function(sio_add_document name title version inputs mainpage depends destination component)
   set(DOC_TITLE "${title}")
   set(DOC_VERSION "${version}")
   set(DOC_OUTPUT "${PROJECT_BINARY_DIR}/doc/${name}")
@@ -31,7 +33,7 @@ function(sio_add_document name title version inputs mainpage depends component)
     DEPENDS ${depends} ${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in
     COMMENT "doxygen: ${title}" VERBATIM)
   add_custom_target(doc_${name} ALL DEPENDS ${DOC_OUTPUT}/index.html)
-  install(DIRECTORY ${DOC_OUTPUT}/ DESTINATION doc/${name} COMPONENT ${component})
+  install(DIRECTORY ${DOC_OUTPUT}/ DESTINATION ${destination} COMPONENT ${component})
   # The same check as a test, so that a run of the tests alone reports an
   # undocumented call too; it writes beside the build's copy, not over it.
   if(SIO_BUILD_TESTS)
@@ -47,10 +49,10 @@ sio_add_document(sio-reference "sio serial library reference" ${SIO_PACKAGE_VERS
   "${PROJECT_SOURCE_DIR}/sio/include/sio.h ${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md"
   ${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md
   "${PROJECT_SOURCE_DIR}/sio/include/sio.h;${PROJECT_SOURCE_DIR}/sio/doc/mainpage.md;${example_sources}"
-  documentation)
+  ${SIO_INSTALL_DOCDIR}/reference documentation)
 if(NOT SIO_LIBRARY_ONLY)
   sio_add_document(guide "Vantoro configuration tool" ${PROJECT_VERSION} "${PROJECT_SOURCE_DIR}/docs/user-guide.md"
-    "${PROJECT_SOURCE_DIR}/docs/user-guide.md" ${PROJECT_SOURCE_DIR}/docs/user-guide.md tool)
+    "${PROJECT_SOURCE_DIR}/docs/user-guide.md" ${PROJECT_SOURCE_DIR}/docs/user-guide.md doc/guide tool)
 endif()
 
 # Every table of sio.h reaches the reference whole: no row of the header is

@@ -1,18 +1,10 @@
-# The native build on Linux: the library (static and shared, from the same
-# units as on Windows, over the POSIX seam), its native tests on
-# pseudo-terminal pairs, and the console programs.
-option(SIO_BUILD_TESTS "Build the native test programs" ON)
+# The Linux build beyond the library (sio/CMakeLists.txt builds it on both
+# systems): the protocol, the console programs, the native benchmark, the
+# native tests on pseudo-terminal pairs and the .deb.
+if(SIO_LIBRARY_ONLY)
+  return()
+endif()
 
-add_library(project_warnings INTERFACE)
-target_compile_options(project_warnings INTERFACE
-  $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror>)
-
-configure_file(cmake/vantoro_version.h.in ${PROJECT_BINARY_DIR}/generated/vantoro_version.h @ONLY)
-add_library(vantoro_version INTERFACE)
-target_include_directories(vantoro_version INTERFACE ${PROJECT_BINARY_DIR}/generated)
-
-find_package(Threads REQUIRED)
-add_subdirectory(sio)
 add_subdirectory(protocol)
 include(tools/Posix.cmake)
 
@@ -25,7 +17,11 @@ if(SIO_BUILD_TESTS)
   add_subdirectory(tests/posix)
 endif()
 
-# One .deb with the library, its development files and the console programs:
+if(NOT PROJECT_IS_TOP_LEVEL)
+  return()
+endif()
+# One .deb with the library, its development files and documents and the
+# console programs:
 #   cpack --config build/linux/CPackConfig.cmake
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantoro-sio)
@@ -35,5 +31,5 @@ set(CPACK_PACKAGE_CONTACT "Vantoro tool maintainers")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
-set(CPACK_COMPONENTS_ALL runtime development tools)
+set(CPACK_COMPONENTS_ALL runtime development documentation tools)
 include(CPack)

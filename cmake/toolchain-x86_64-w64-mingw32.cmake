@@ -14,3 +14,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Packages may come from the sysroot or from a prefix given in CMAKE_PREFIX_PATH.
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+
+# The dlltool that makes sio.lib: llvm-dlltool where it is there, since it
+# writes Microsoft's short import format, which a 32-bit program linked with
+# /SAFESEH (lld-link's and Visual Studio's default) accepts; binutils'
+# dlltool writes objects that such a link refuses. (CMake's own pick, cached
+# by a configure before this choice, is looked up again.)
+if(CMAKE_DLLTOOL MATCHES "/${MINGW_TRIPLE}-dlltool$")
+  unset(CMAKE_DLLTOOL CACHE)
+endif()
+find_program(CMAKE_DLLTOOL NAMES llvm-dlltool ${MINGW_TRIPLE}-dlltool)

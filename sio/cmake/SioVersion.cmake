@@ -15,26 +15,33 @@ string(REGEX REPLACE "^0" "" sio_minor "${minor_digits}")
 set(SIO_PACKAGE_VERSION "${sio_major}.${sio_minor}.${sio_build}")
 set(SIO_PACKAGE_VERSION ${SIO_PACKAGE_VERSION} PARENT_SCOPE)  # the reference's and the zip's version
 
-file(STRINGS include/sio.h header_major REGEX "^#define SIO_VERSION_MAJOR ")
-file(STRINGS include/sio.h header_minor REGEX "^#define SIO_VERSION_MINOR ")
-if(NOT header_major STREQUAL "#define SIO_VERSION_MAJOR ${sio_major}"
-   OR NOT header_minor STREQUAL "#define SIO_VERSION_MINOR ${sio_minor}")
-  message(FATAL_ERROR "sio.h's SIO_VERSION_MAJOR/MINOR do not say ${sio_major}.${sio_minor}, "
-                      "the version of the stamp in src/options.cpp")
+# sio.h states the same version as SIO_VERSION_MAJOR, _MINOR, _PATCH (the
+# build) and SIO_VERSION_STRING.
+set(expected_macros
+  "#define SIO_VERSION_MAJOR ${sio_major}"
+  "#define SIO_VERSION_MINOR ${sio_minor}"
+  "#define SIO_VERSION_PATCH ${sio_build}"
+  "#define SIO_VERSION_STRING \"${SIO_PACKAGE_VERSION}\"")
+file(STRINGS include/sio.h header_macros REGEX "^#define SIO_VERSION_(MAJOR|MINOR|PATCH|STRING) ")
+if(NOT header_macros STREQUAL expected_macros)
+  list(JOIN expected_macros "\n" expected_text)
+  message(FATAL_ERROR "sio.h's version macros do not say ${SIO_PACKAGE_VERSION}, the version of the "
+                      "stamp in src/options.cpp; they must read, in this order:\n${expected_text}")
 endif()
 
 # The DLL's version resource, where a resource compiler is there (the library
 # builds without one, and then sio.dll has no version block).
 # With MinGW, CMake enables RC by itself, with the name of the toolchain's
 # windres whether or not that program is there; so the program is looked for.
-if(CMAKE_RC_COMPILER)
-  find_program(rc_program NAMES ${CMAKE_RC_COMPILER} NO_CACHE)
-endif()
-if(NOT rc_program)
-  message(STATUS "no resource compiler: sio.dll is built without its version resource")
-endif()
-if(rc_program)
-  enable_language(RC)
-  configure_file(sio_version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/sio_version.rc @ONLY)
-  target_sources(sio_shared PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/sio_version.rc)
+if(WIN32 AND TARGET sio_shared)
+  if(CMAKE_RC_COMPILER)
+    find_program(rc_program NAMES ${CMAKE_RC_COMPILER} NO_CACHE)
+  endif()
+  if(rc_program)
+    enable_language(RC)
+    configure_file(sio_version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/sio_version.rc @ONLY)
+    target_sources(sio_shared PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/sio_version.rc)
+  else()
+    message(STATUS "no resource compiler: sio.dll is built without its version resource")
+  endif()
 endif()

@@ -189,6 +189,10 @@
 #define SIO_VERSION_MAJOR 4
 /** @brief The minor version, as written after the point: 25 for 4.25. */
 #define SIO_VERSION_MINOR 25
+/** @brief The build of the version, as SioQueryInfo 'B' reports it: 1 for 4.25.1. */
+#define SIO_VERSION_PATCH 1
+/** @brief The whole version as text, major.minor.patch: "4.25.1". */
+#define SIO_VERSION_STRING "4.25.1"
 /** @} */
 
 /**

@@ -15,6 +15,9 @@ online='Vantoro(TM) "home" Configuration Tool: COM3 online at 9600 baud'
 drive find cmd:13 cmd:62 "title:$online" || fail "on-line"
 
 "$testenv" --root "$root" line-cut COM3 >>"$log" 2>&1
+# Another test's program starting meanwhile must not bring the line back.
+"$testenv" --root "$root" run cmd.exe /c exit >>"$log" 2>&1 || fail "a program in the environment with the line cut"
+[ ! -e "$root/tty_COM3" ] || fail "starting a program restored the cut line"
 drive settle:1000 "title:$online" ping:20 || fail "the tool stopped answering without its line"
 rect=$(client_rect)
 screenshot "$artifacts/line_cut_1.png"

@@ -9,9 +9,9 @@ zip=$build/sio-$version-$arch.zip
 [ -f "$zip" ] || { echo "no $zip"; exit 1; }
 listing=$(unzip -Z1 "$zip")
 top=sio-$version-$arch
-for f in LICENSE bin/sio.dll include/sio.h lib/libsio.a lib/libsio.dll.a lib/sio.lib lib/sio.def \
-         lib/cmake/sio/sioConfig.cmake lib/pkgconfig/sio.pc lib/pkgconfig/sio-shared.pc \
-         share/sio/examples/exchange.c doc/sio-reference/index.html; do
+for f in share/licenses/sio/LICENSE bin/sio.dll include/sio.h lib/libsio.a lib/libsio.dll.a lib/sio.lib \
+         lib/sio.def lib/cmake/sio/sioConfig.cmake lib/pkgconfig/sio.pc share/sio/examples/exchange.c \
+         share/doc/sio/CHANGELOG.md share/doc/sio/reference/index.html; do
   grep -qx "$top/$f" <<<"$listing" || { echo "$f is missing from $zip"; exit 1; }
 done
 if grep -E 'vantoro|tmcl-sim|doc/guide' <<<"$listing"; then
