@@ -74,7 +74,10 @@ struct PortEntry {
     // threadOrder, not from these.
     std::atomic<HWND> notifyWindow;
     std::atomic<DWORD> notifyMask;
-    int portNumber;  // the slot's own index, stored at every open
+    // The slot's own index, stored at every open (caller's thread). A
+    // notification thread reads it through its parameter; SioNotify creates
+    // the thread after the open, on the caller's thread, so it is in place.
+    int portNumber;
     std::atomic<WORD> notifyMessage;
     BYTE dataMask;  // (1 << data bits) - 1, applied by SioGetByte
     BYTE noWait;    // nonzero: block writes do not wait for completion
