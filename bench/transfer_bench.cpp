@@ -97,6 +97,33 @@ double RawFrameCall() {
     return peer.port().Receive(scratch, 9, 2000) == 9 && written == 9 ? took : -1;
 }
 
+// The far end answers a 9-byte request with 9 bytes; the side under test
+// reads what has arrived until it has the whole reply.
+template <typename Write, typename ReadSome>
+double RequestReply(Write write, ReadSome readSome) {
+    double start = NowMicros();
+    if (write() != 9) return -1;
+    if (peer.port().Receive(scratch, 9, 2000) != 9 || peer.port().Write(kFrame, 9) != 9) return -1;
+    int got = 0;
+    while (got < 9 && NowMicros() - start < 2e6) got += readSome(scratch + got, 9 - got);
+    return got == 9 ? NowMicros() - start : -1;
+}
+
+double LibraryRequestReply() {
+    return RequestReply([] { return SioWriteBlock(kLibraryPort, kFrame, 9); },
+                        [](char* into, int room) {
+                            int got = SioReadBlock(kLibraryPort, into, room);
+                            return got > 0 ? got : 0;
+                        });
+}
+
+double RawRequestReply() {
+    return RequestReply([] { return static_cast<int>(raw.Write(kFrame, 9)); },
+                        [](char* into, int room) {
+                            return static_cast<int>(raw.ReadArrived(into, static_cast<DWORD>(room), true));
+                        });
+}
+
 double LibraryEmptyRead() {
     double start = NowMicros();
     if (SioReadBlock(kLibraryPort, scratch, 1023) != 0) return -1;
@@ -161,6 +188,7 @@ void PrintTimings() {
     printf("%-48s %10s %10s %8s %6s\n", "median per run (microseconds)", "library", "raw", "lib/raw", "runs");
     Compare("9-byte write until the far end has it", 10, 100, LibraryFrameToPeer, RawFrameToPeer);
     Compare("9-byte write call alone", 10, 100, LibraryFrameCall, RawFrameCall);
+    Compare("9-byte request, 9-byte reply read", 10, 100, LibraryRequestReply, RawRequestReply);
     Compare("read of an empty queue", 10, 100, LibraryEmptyRead, RawEmptyRead);
     Compare("  raw without the line-error query", 10, 100, LibraryEmptyRead, RawEmptyReadWithoutErrorQuery);
     Compare("64 KB to the far end", 10, 5, LibraryBlockToPeer, RawBlockToPeer);

@@ -51,16 +51,27 @@
  *    changes nothing; SioNotify in the same case returns 1 and starts no
  *    thread. Neither ends the other's wait.
  *  - SioClosePort from another thread first marks the port closed (a wait
- *    that comes later returns `IE_NOPEN`, SioWaitChar `SIO_WIN_ERROR`, and a
- *    wake wakes nothing), then wakes the wait in progress (it returns
- *    `SIO_DONE`) and the notification thread, and closes the port's handles
- *    only once they have left the port: no call ever uses a handle that was
- *    closed, or that the system has handed out again. It waits for a wait up
- *    to 1 s and for the thread up to 2 s. A wait still inside after that
- *    hangs in the system: its handles are left open to it, the close returns
- *    0 and counts a failed close (SioQueryInfo 'c'), and SioOpenPort of that
- *    port returns `SIO_WIN_ERROR` (system error 170, busy) while the wait is
- *    still there.
+ *    that comes later returns `IE_NOPEN`, SioWaitChar `SIO_WIN_ERROR`, a
+ *    wake wakes nothing, and a second SioClosePort of the port at the same
+ *    time returns `IE_NOPEN` and closes nothing), then wakes the wait in
+ *    progress (it returns `SIO_DONE`) and the notification thread, and closes
+ *    the port's handles only once they have left the port: no call ever uses
+ *    a handle that was closed, or that the system has handed out again. It
+ *    waits for a wait (and a SioNotify that is starting its thread) up to
+ *    1 s, and for the thread up to 2 s, then 2 s more after terminating it.
+ *  - Before the port's storage serves another opening, every request of the
+ *    last one (a read left running, a no-wait write, a timed-out wait) has
+ *    ended: the close cancels each and waits for it up to 100 ms; closing
+ *    the device ends any the driver kept, and their end is awaited up to
+ *    100 ms more. No request of one opening ends a wait of the next.
+ *  - When a wait stays inside past its bound (it hangs in the system), the
+ *    thread cannot be ended, or a request has still not ended, the close
+ *    returns 0, counts a failed close (SioQueryInfo 'c') and leaves the port
+ *    held for them. The port's device, events and storage are released as
+ *    soon as the last of them has left or ended: by that wait or thread on
+ *    its way out, or by the next SioOpenPort of the port. Until then
+ *    SioOpenPort of that port returns `SIO_WIN_ERROR` (system error 170,
+ *    busy); from then on it opens the port again.
  *  - The library-wide settings are made while no other call runs: the port
  *    -1 forms of SioOpenPort, SioSetBaud and SioSetParams, SioOption, and
  *    SioPortControl 'O' and 'X'.
@@ -78,7 +89,9 @@
  *    caller asked to be without limit (a time-out of -1, and the
  *    notification thread's wait for its event), a write that waits for its
  *    completion (see @ref sio_transfers) and a message box, which waits for
- *    a person.
+ *    a person. Each bound stated here is measured on the system's clock,
+ *    however long a sleep takes (Sleep(1) takes a whole timer tick, 15.6 ms
+ *    by default on Windows).
  *  - The only thread the library creates is the one notification thread per
  *    port that SioNotify starts.
  *
@@ -313,9 +326,10 @@ extern "C" {
  * @retval SIO_WIN_ERROR the device cannot be opened or set up; SioWinError
  *         gives the system error: 2 no such port, 5 the port is in use (this
  *         library refuses a second open of a port it holds with 5 and leaves
- *         the first one untouched), 170 a wait of another thread that hung
- *         in the system is still inside the port since its close, or the
- *         error of the step that failed.
+ *         the first one untouched), 170 the port is still held since its
+ *         close for a wait or notification thread that hung in the system,
+ *         or for a request of its last opening that has not ended yet
+ *         (@ref sio_threads), or the error of the step that failed.
  * @retval SIO_BUFFERS the system refused the queue sizes and SioPortControl
  *         'X' turned tolerance off.
  * A failed open holds nothing: the device and events it had are released and
@@ -328,7 +342,9 @@ SIO_API int SIO_CALL SioOpenPort(int port, int rxQueue, int txQueue);
  * gives the device back its time-outs and closes it.
  *
  * A notification thread is woken (it posts its message) and given up to 2 s
- * to end; only a thread still running after that is terminated. The port's
+ * to end; only a thread still running after that is terminated, and one whose
+ * end is refused or not seen keeps the port held until it leaves. Every
+ * request the port left with the driver is ended first. The port's
  * slot is closed whatever the device's close says. The port's no-wait
  * switch, pushed-back byte and DTR/RTS records are kept for its next open.
  * May be called from another thread while a wait on the port runs: it wakes
@@ -336,12 +352,14 @@ SIO_API int SIO_CALL SioOpenPort(int port, int rxQueue, int txQueue);
  *
  * @param port 0..255.
  * @retval nonzero closed.
- * @retval 0 the system failed to close the device, or a wait of another
- *         thread did not leave the port within 1 s and its handles were left
- *         open to it (either counted by SioQueryInfo 'c'); the slot is closed
- *         anyway.
+ * @retval 0 the system failed to close the device, or the port was left held
+ *         because a wait of another thread did not leave it within 1 s, the
+ *         notification thread could not be ended, or a request did not end
+ *         (@ref sio_threads; either counted by SioQueryInfo 'c'); the slot is
+ *         closed anyway.
  * @retval IE_BADID port outside 0..255.
- * @retval IE_NOPEN the port is not open.
+ * @retval IE_NOPEN the port is not open, or another SioClosePort of it is
+ *         closing it.
  */
 SIO_API int SIO_CALL SioClosePort(int port);
 /** @} */
@@ -353,7 +371,8 @@ SIO_API int SIO_CALL SioClosePort(int port);
  *
  * Reads hand back only what has already arrived: they never wait for data,
  * and return within a short bound (100 ms) even when the driver holds a read
- * back. They read through a buffer of the port's own, at most 4096 bytes per
+ * back. A queue that the device's status shows empty is not read at all.
+ * They read through a buffer of the port's own, at most 4096 bytes per
  * call: a read that the driver does not give up in time goes on there, never
  * in the caller's memory, and what it brings comes with the port's next read
  * call.
@@ -745,7 +764,9 @@ SIO_API int SIO_CALL SioWaitChar(int port, int character, int timeout);
  * @retval 1 window 0: the wake-up was given; or a thread already runs for
  *         the port (it keeps the window, message and mask it was started
  *         with); or a SioWaitEvent or SioWaitChar of another thread is in
- *         progress on the port (no thread is started).
+ *         progress on the port, or the request of an earlier wait (left after
+ *         `SIO_PENDING`) did not end within 100 ms (no thread is started: a
+ *         thread never posts for a request it did not start).
  * @retval SIO_THREAD the thread cannot be created or started (with a
  *         message box "Cannot create message thread" while boxes are on).
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.

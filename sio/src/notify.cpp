@@ -42,26 +42,30 @@ bool ReferenceOwnModule(HMODULE& module) {
 
 // The thread is created suspended so that notifyThread holds its handle
 // before it can run, and so before it can end, and so that its order is in
-// place before a stop that follows at once can clear the notify fields.
+// place before a stop that follows at once can clear the notify fields. The
+// caller is inside the port, so no close takes the handle before this returns.
 int StartNotifyThread(int port, HWND window, DWORD mask, WORD message, unsigned wakes) {
     PortEntry& entry = portTable[port];
     HMODULE module = nullptr;
     if (!ReferenceOwnModule(module)) return ThreadFailure();
+    entry.threadInside = true;  // before the thread can run, and so leave
     HANDLE thread = sys.CreateThread(nullptr, kNotifyStackSize, NotifyThreadProc, &entry.portNumber,
                                      CREATE_SUSPENDED, nullptr);
     if (!thread) {
+        entry.threadInside = false;
         if (module) sys.FreeLibrary(module);
         return ThreadFailure();
     }
     entry.threadOrder = {window, mask, message, wakes, module};
-    entry.notifyThread = thread;
     sys.SetThreadPriority(thread, kNotifyPriority);
+    entry.notifyThread = thread;
     // ResumeThread reports failure as (DWORD)-1, not as 0.
     if (sys.ResumeThread(thread) == static_cast<DWORD>(-1)) {
         entry.notifyThread = nullptr;
         sys.TerminateThread(thread, 0);  // it never ran, so it leaves nothing half done
         CloseCounted(thread);
         if (module) sys.FreeLibrary(module);
+        entry.threadInside = false;
         return ThreadFailure();
     }
     return 0;
@@ -75,6 +79,12 @@ void ReleaseOwnHandle(PortEntry& entry, HANDLE own) {
 
 }  // namespace
 
+// Leaves the port, and releases it when a close left it held for the thread.
+void ThreadLeaves(int port) {
+    portTable[port].threadInside = false;
+    if (portTable[port].leftOver.load() == kLeftOpen) ReleaseLeftPort(port);
+}
+
 DWORD WINAPI NotifyThreadProc(LPVOID parameter) {
     const int port = *static_cast<const int*>(parameter);
     PortEntry& entry = portTable[port];
@@ -82,8 +92,12 @@ DWORD WINAPI NotifyThreadProc(LPVOID parameter) {
     const PortEntry::NotifyOrder order = entry.threadOrder;
     ++threadsStarted;
 
-    if (CheckOpenPort(port) == 0) {
-        WaitPortEvent(port, order.mask, INFINITE, order.wakes);
+    // A port closed before the thread ran is a stop.
+    bool post = true;
+    if (PortOpen(port)) {
+        // SioNotify has ended any earlier request, so the wait starts clean;
+        // a wait that could not start is neither an event nor a stop.
+        post = WaitPortEvent(port, order.mask, INFINITE, order.wakes) != SIO_BUSY;
         // Woken from outside, the wait's request is still with the driver;
         // ended here, the port is clean for whatever waits next.
         EndOutstandingEventWait(port);
@@ -93,10 +107,14 @@ DWORD WINAPI NotifyThreadProc(LPVOID parameter) {
 
     // Done with the port's event and device. The end is counted and the port
     // freed before the message goes out, so a window that calls SioNotify
-    // again when the message arrives can start the next thread.
+    // again when the message arrives can start the next thread. The handle
+    // goes before the port: a port that is released may open again, and its
+    // next thread may get the same handle value.
     ++threadsEnded;
     ReleaseOwnHandle(entry, own);
-    if (order.window) sys.PostMessageA(order.window, order.message, static_cast<WPARAM>(port & 0xFFFF), 0);
+    ThreadLeaves(port);
+    if (post && order.window)
+        sys.PostMessageA(order.window, order.message, static_cast<WPARAM>(port & 0xFFFF), 0);
     // The program may unload the library as soon as the message arrives: the
     // module reference is given back by the call that also ends the thread.
     if (order.module) sys.FreeLibraryAndExitThread(order.module, 0);
@@ -107,6 +125,27 @@ DWORD WINAPI NotifyThreadProc(LPVOID parameter) {
 }  // namespace sio
 
 using namespace sio;
+
+namespace {
+
+// SioNotify's start of a thread, counted inside the port so that a close
+// does not take the thread's handle meanwhile.
+int StartInside(int port, HWND window, WORD message, DWORD mask, unsigned wakes) {
+    PortEntry& entry = portTable[port];
+    if (!PortOpen(port)) return IE_NOPEN;
+    // The running thread keeps the order it was started with.
+    if (entry.notifyThread || entry.threadInside) return 1;
+    // A wait of another thread has the port's event wait: neither ends the other.
+    int free = kNoWaiter;
+    if (!entry.eventWaiter.compare_exchange_strong(free, kThreadWaits)) return 1;
+    // Left with the driver, an earlier wait's request would end the thread's
+    // wait with no event; one that does not end keeps the thread from starting.
+    int started = EndOutstandingEventWait(port) ? StartNotifyThread(port, window, mask, message, wakes) : 1;
+    if (started != 0) entry.eventWaiter = kNoWaiter;
+    return started;
+}
+
+}  // namespace
 
 extern "C" int SioNotify(int port, void* window, int message, int mask) {
     int check = CheckOpenPort(port);
@@ -121,14 +160,9 @@ extern "C" int SioNotify(int port, void* window, int message, int mask) {
         return 1;
     }
     sys.Sleep(0);
-    // The running thread keeps the order it was started with.
-    if (entry.notifyThread) return 1;
-    const unsigned wakes = entry.wakeCount;  // a wake from now on stops the thread
-    // A wait of another thread has the port's event wait: neither ends the other.
-    int free = kNoWaiter;
-    if (!entry.eventWaiter.compare_exchange_strong(free, kThreadWaits)) return 1;
-    int started = StartNotifyThread(port, static_cast<HWND>(window), static_cast<DWORD>(mask),
-                                    static_cast<WORD>(message & 0xFFFF), wakes);
-    if (started != 0) entry.eventWaiter = kNoWaiter;
-    return started;
+    const unsigned wakes = EnterPort(port);  // a wake from now on stops the thread
+    int result = StartInside(port, static_cast<HWND>(window), static_cast<WORD>(message & 0xFFFF),
+                             static_cast<DWORD>(mask), wakes);
+    LeavePort(port);
+    return result;
 }

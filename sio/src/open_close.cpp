@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "open_close.h"
+#include "overlapped.h"
 #include "sio_state.h"
 #include "sys_table.h"
 
@@ -15,15 +16,20 @@ namespace {
 
 // The line of the event check that the assertion report names.
 constexpr int kEventAssertLine = 319;
-// How long a close gives the notification thread to end. A woken thread only
-// posts its message, so this passes only when the thread is stuck.
+// How long a close gives the notification thread to end, on the clock. A
+// woken thread only posts its message, so this passes only when the thread is
+// stuck.
 constexpr DWORD kThreadEndTimeoutMs = 2000;
 constexpr DWORD kThreadPollMs = 10;
-// How long a close or an open gives the calls of other threads inside the
-// port to leave. A woken wait leaves at once (its own waits are bounded far
-// below this), so this passes only when a system call hangs.
+// How long a close gives the calls of other threads inside the port to
+// leave, on the clock. A woken wait leaves at once (its own waits are bounded
+// far below this), so this passes only when a system call hangs.
 constexpr DWORD kCallsLeaveBoundMs = 1000;
 constexpr DWORD kCallsPollMs = 1;
+
+bool NoOneInside(int port, bool thread) {
+    return portTable[port].callsInside.load() == 0 && !(thread && portTable[port].threadInside.load());
+}
 
 void FillOpenDcb(DCB& dcb, int rxQueue) {
     dcb.BaudRate = static_cast<DWORD>(defaultBaud);
@@ -140,13 +146,38 @@ void WakeFromOutside(int port) {
     LeavePort(port);
 }
 
-bool AwaitCallsLeft(int port) {
-    const std::atomic<int>& inside = portTable[port].callsInside;
-    for (DWORD slept = 0; inside.load() != 0; slept += kCallsPollMs) {
-        if (slept >= kCallsLeaveBoundMs) return false;
+bool AwaitCallsLeft(int port, bool thread) {
+    const ULONGLONG start = sys.GetTickCount64();
+    while (!NoOneInside(port, thread)) {
+        if (sys.GetTickCount64() - start >= kCallsLeaveBoundMs) return false;
         sys.Sleep(kCallsPollMs);
     }
     return true;
+}
+
+int ReleaseLeftPort(int port) {
+    PortEntry& entry = portTable[port];
+    if (!NoOneInside(port, true)) return kStillHeld;
+    int left = kLeftOpen;
+    if (!entry.leftOver.compare_exchange_strong(left, kReleasing)) return kStillHeld;
+    PortIo& io = ioTable[port];
+    BOOL closed = TRUE;  // a device closed by an earlier try
+    if (io.handle != INVALID_HANDLE_VALUE) {
+        // The close of the device ends whatever the cancels could not.
+        EndOpeningRequests(port);
+        sys.SetCommTimeouts(io.handle, &entry.savedTimeouts);
+        closed = CloseCounted(io.handle);
+        io.handle = INVALID_HANDLE_VALUE;
+    }
+    // A request the system still reports running would complete into the
+    // next opening's OVERLAPPEDs and events: the port stays held for it.
+    if (!OpeningRequestsOver(port)) {
+        entry.leftOver = kLeftOpen;
+        return kStillHeld;
+    }
+    CloseEvents(port);
+    entry.leftOver = kNothingLeft;
+    return closed;
 }
 
 void CloseEvents(int port) {
@@ -162,49 +193,57 @@ namespace {
 
 // True once the thread has ended, false while it still runs (or cannot be
 // told from running) after the bound. A wait that fails says nothing about the
-// thread, so its exit code is watched for the same time instead.
+// thread, so its exit code is watched for the rest of the time instead.
 bool AwaitThreadEnd(HANDLE thread) {
+    const ULONGLONG start = sys.GetTickCount64();
     const DWORD waited = sys.WaitForSingleObject(thread, kThreadEndTimeoutMs);
     if (waited == WAIT_OBJECT_0) return true;
-    for (DWORD slept = 0;; slept += kThreadPollMs) {
+    for (;;) {
         // An exit code that cannot be read says nothing either: the thread
         // counts as running, and is ended after the bound.
         DWORD exitCode = STILL_ACTIVE;
         if (sys.GetExitCodeThread(thread, &exitCode) && exitCode != STILL_ACTIVE) return true;
-        if (waited == WAIT_TIMEOUT || slept >= kThreadEndTimeoutMs) return false;
+        if (waited == WAIT_TIMEOUT || sys.GetTickCount64() - start >= kThreadEndTimeoutMs) return false;
         sys.Sleep(kThreadPollMs);
     }
 }
 
 }  // namespace
 
-void StopNotifyThread(HANDLE thread) {
+bool StopNotifyThread(HANDLE thread) {
     // The woken (or, in synchronous mode, never blocked) thread ends by
     // itself. Terminating one that is still running can leave a system lock
     // it holds taken for ever, so that is done only to a thread stuck past
-    // the bound, before the port's event and device are released under it.
-    if (AwaitThreadEnd(thread)) return;
-    if (sys.TerminateThread(thread, 0)) {
-        sys.WaitForSingleObject(thread, kThreadEndTimeoutMs);  // termination completes later
-    } else if (messageBoxes) {
+    // the bound.
+    if (AwaitThreadEnd(thread)) return true;
+    // Termination completes later; only an end that is seen counts.
+    if (sys.TerminateThread(thread, 0)) return AwaitThreadEnd(thread);
+    if (messageBoxes) {
         char text[64];
         snprintf(text, sizeof text, "Cannot terminate thread %d",
                  static_cast<int>(reinterpret_cast<INT_PTR>(thread)));
         LibMessageBox(text);
     }
+    return false;
 }
 
-void EndNotification(int port) {
+bool EndNotification(int port) {
     PortEntry& entry = portTable[port];
-    SignalEventWait(port);
     // Taking the handle makes this close its owner: the thread will not close it.
     HANDLE thread = entry.notifyThread.exchange(nullptr);
-    if (!thread) return;  // no thread, or one that is past its wait
-    StopNotifyThread(thread);
+    if (!thread) return true;  // no thread, or one that is past its wait
+    const bool ended = StopNotifyThread(thread);
+    if (ended) {
+        // An ended thread no longer uses the port; one that was terminated
+        // could not say so itself, nor give the port's event wait back.
+        entry.threadInside = false;
+        int threadWaits = kThreadWaits;
+        entry.eventWaiter.compare_exchange_strong(threadWaits, kNoWaiter);
+    }
+    // A thread that still runs keeps the port held (threadInside) and
+    // releases it on its way out; its handle is closed here all the same.
     CloseCounted(thread);
-    // A thread that was ended cannot give the port's event wait back itself.
-    int threadWaits = kThreadWaits;
-    entry.eventWaiter.compare_exchange_strong(threadWaits, kNoWaiter);
+    return ended;
 }
 
 }  // namespace sio
@@ -229,9 +268,9 @@ extern "C" int SioOpenPort(int port, int rxQueue, int txQueue) {
         lastWinError = ERROR_ACCESS_DENIED;
         return SIO_WIN_ERROR;
     }
-    // A call of another thread still inside the port from before its close
-    // would use the new events and device as its own.
-    if (!AwaitCallsLeft(port)) {
+    // A close that gave up left the device, events and requests to whoever
+    // sees the port free first; an open may be that one.
+    if (portTable[port].leftOver.load() != kNothingLeft && ReleaseLeftPort(port) == kStillHeld) {
         lastWinError = ERROR_BUSY;
         return SIO_WIN_ERROR;
     }
@@ -244,7 +283,6 @@ extern "C" int SioOpenPort(int port, int rxQueue, int txQueue) {
         lastWinError = sys.GetLastError();
         return SIO_WIN_ERROR;
     }
-    portTable[port].handle = device;
 
     if (PortIoSetup(port, device, synchronous) != SIO_DONE) {
         // No event means no overlapped transfer can ever complete: give up.
@@ -261,19 +299,21 @@ extern "C" int SioOpenPort(int port, int rxQueue, int txQueue) {
 }
 
 extern "C" int SioClosePort(int port) {
-    int check = CheckOpenPort(port);
-    if (check != 0) return check;
+    if (CheckPort(port) != 0) return IE_BADID;
+    LibraryInit();
     PortEntry& entry = portTable[port];
-    HANDLE device = entry.handle;
-
-    entry.handle = INVALID_HANDLE_VALUE;  // calls of other threads that come from now on leave at once
-    EndNotification(port);                // wakes the calls already inside, and the thread
-    if (!AwaitCallsLeft(port)) {
-        // A call hangs in the system: its handles are left to it, not closed under it.
-        ++closeFailures;
-        return 0;
-    }
-    sys.SetCommTimeouts(device, &entry.savedTimeouts);
-    CloseEvents(port);
-    return CloseCounted(device);
+    // Calls of other threads that come from now on leave at once; of two
+    // closes at once, only the one that takes the handle goes on.
+    if (entry.handle.exchange(INVALID_HANDLE_VALUE) == INVALID_HANDLE_VALUE) return IE_NOPEN;
+    SignalEventWait(port);  // wakes the calls already inside, and the thread
+    // The thread's handle is taken only after SioNotify's start has left.
+    // A thread that gave its handle up is about to leave.
+    if (AwaitCallsLeft(port, false) && EndNotification(port)) AwaitCallsLeft(port, true);
+    entry.leftOver = kLeftOpen;  // before the counts are read again: see PortEntry
+    const int released = ReleaseLeftPort(port);
+    if (released != kStillHeld) return released;
+    // A call, the thread or a request hangs in the system: the port stays
+    // held for it and is released when it has left.
+    ++closeFailures;
+    return 0;
 }

@@ -17,17 +17,18 @@ void SignalEventWait(int port);
 // The same for a call that another thread may make while the port closes:
 // it signals only a port that is still open, and counts as inside it.
 void WakeFromOutside(int port);
-// Waits (bounded) until no call of another thread is inside the port; false
-// when one still is after the bound.
-bool AwaitCallsLeft(int port);
+// Waits (1 s on the clock) until no call of another thread is inside the
+// port, and with thread no notification thread either; false when one still
+// is after the bound.
+bool AwaitCallsLeft(int port, bool thread);
 // Closes the port's three events (overlapped mode).
 void CloseEvents(int port);
-// Waits (bounded) for the notification thread to end; terminates it if it
-// still runs in old-Windows mode or after that wait.
-void StopNotifyThread(HANDLE thread);
-// Wakes a waiting event wait of the port and ends its notification thread,
-// closing the thread's handle unless the thread already has: afterwards
-// nothing of the thread uses the port's event or device.
-void EndNotification(int port);
+// Waits (2 s on the clock) for the notification thread to end; terminates it
+// if it still runs after that wait. True once its end has been seen.
+bool StopNotifyThread(HANDLE thread);
+// Ends the port's notification thread (already woken), closing the thread's
+// handle unless the thread already has. A thread whose end is seen no longer
+// counts as inside the port; one that still runs keeps it held (false).
+bool EndNotification(int port);
 
 }  // namespace sio

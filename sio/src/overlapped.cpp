@@ -46,10 +46,10 @@ DWORD FinishTransfer(const PortIo& io, int status, OVERLAPPED& ov, DWORD& count)
 }
 
 // How long a call waits for the system to finish with a request it has
-// cancelled. A cancel completes at once on a working driver; past this the
-// request is left outstanding (in storage of the port's own), so no call
-// waits for it without a bound.
-constexpr DWORD kCollectBoundMs = 50;
+// cancelled, on the clock. A cancel completes at once on a working driver;
+// past this the request is left outstanding (in storage of the port's own),
+// so no call waits for it without a bound.
+constexpr DWORD kCollectBoundMs = 100;
 constexpr DWORD kCollectPollMs = 10;
 
 // Cancels this one request of the port and no other: a write or an event
@@ -60,35 +60,50 @@ bool CancelOwnRequest(const PortIo& io, OVERLAPPED& ov) {
     return sys.CancelIoEx(io.handle, &ov) || sys.GetLastError() != ERROR_NOT_FOUND;
 }
 
+// The bytes an ended request moved (a cancelled request reports them with a
+// failure, so the count is taken whatever the result says).
+DWORD Collect(const PortIo& io, OVERLAPPED& ov) {
+    DWORD moved = 0;
+    sys.GetOverlappedResult(io.handle, &ov, &moved, FALSE);
+    return moved;
+}
+
 // Waits, at most kCollectBoundMs, until the system has finished with a
-// cancelled or ended request, and gives the bytes it moved (a cancelled
-// request reports them with a failure, so the count is taken whatever the
-// result says). False while it still runs. The event may have been set by a
-// wake, not by the end, hence the polls of Internal. A request the system no
-// longer holds is over even while Internal still reads pending (Wine can
-// leave a finished request so).
+// cancelled or ended request, and gives the bytes it moved. False while it
+// still runs. The event may have been set by a wake, not by the end, hence
+// the polls of Internal. A request the system no longer holds is over even
+// while Internal still reads pending (Wine can leave a finished request so).
 bool CollectEnded(const PortIo& io, OVERLAPPED& ov, bool systemHoldsIt, DWORD& moved) {
-    sys.WaitForSingleObject(ov.hEvent, kCollectBoundMs);
-    for (DWORD slept = 0; StillRunning(ov) && slept < kCollectBoundMs; slept += kCollectPollMs)
-        sys.Sleep(kCollectPollMs);
+    if (StillRunning(ov)) {
+        const ULONGLONG start = sys.GetTickCount64();
+        sys.WaitForSingleObject(ov.hEvent, kCollectBoundMs / 2);
+        while (StillRunning(ov) && sys.GetTickCount64() - start < kCollectBoundMs) sys.Sleep(kCollectPollMs);
+    }
     if (StillRunning(ov)) {
         if (systemHoldsIt) return false;
         moved = static_cast<DWORD>(ov.InternalHigh);
         return true;
     }
-    moved = 0;
-    sys.GetOverlappedResult(io.handle, &ov, &moved, FALSE);
+    moved = Collect(io, ov);
     return true;
 }
 
 // Cancels a request that still runs and collects it: true once it is over.
 bool EndRequest(const PortIo& io, OVERLAPPED& ov, DWORD& moved) {
     if (!StillRunning(ov)) {
-        moved = 0;
-        sys.GetOverlappedResult(io.handle, &ov, &moved, FALSE);
+        moved = Collect(io, ov);
         return true;
     }
     return CollectEnded(io, ov, CancelOwnRequest(io, ov), moved);
+}
+
+// Ends a request whose status says it may still run; true once it is over.
+bool EndIfPending(const PortIo& io, OVERLAPPED& ov, int& status) {
+    if (status != SIO_PENDING) return true;
+    DWORD moved = 0;
+    if (!EndRequest(io, ov, moved)) return false;
+    status = SIO_IO_FAILED;  // ended by the close, not done
+    return true;
 }
 
 }  // namespace
@@ -183,6 +198,47 @@ bool EndOutstandingEventWait(int port) {
     DWORD moved = 0;
     if (!EndRequest(io, io.eventOv, moved)) return false;
     io.eventOutstanding = false;
+    return true;
+}
+
+bool EndOpeningRequests(int port) {
+    PortIo& io = ioTable[port];
+    if (io.synchronous) return true;
+    bool ended = EndIfPending(io, io.readOv, io.readStatus);
+    ended = EndIfPending(io, io.writeOv, io.writeStatus) && ended;
+    ended = EndOutstandingEventWait(port) && ended;
+    if (ended) io.readKept = 0;
+    return ended;
+}
+
+namespace {
+
+// Over once Internal says so and the event that the system sets after it is
+// set too (so no one sets it once it has been closed).
+bool OverAfterClose(OVERLAPPED& ov, bool pending, ULONGLONG start) {
+    if (!pending) return true;
+    while (StillRunning(ov)) {
+        if (sys.GetTickCount64() - start >= kCollectBoundMs) return false;
+        sys.Sleep(kCollectPollMs);
+    }
+    const ULONGLONG spent = sys.GetTickCount64() - start;
+    const DWORD left = spent < kCollectBoundMs ? static_cast<DWORD>(kCollectBoundMs - spent) : 0;
+    return sys.WaitForSingleObject(ov.hEvent, left) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
+bool OpeningRequestsOver(int port) {
+    PortIo& io = ioTable[port];
+    if (io.synchronous) return true;
+    const ULONGLONG start = sys.GetTickCount64();
+    if (!OverAfterClose(io.readOv, io.readStatus == SIO_PENDING, start)) return false;
+    if (!OverAfterClose(io.writeOv, io.writeStatus == SIO_PENDING, start)) return false;
+    if (!OverAfterClose(io.eventOv, io.eventOutstanding, start)) return false;
+    io.readStatus = io.readStatus == SIO_PENDING ? SIO_IO_FAILED : io.readStatus;
+    io.writeStatus = io.writeStatus == SIO_PENDING ? SIO_IO_FAILED : io.writeStatus;
+    io.eventOutstanding = false;
+    io.readKept = 0;
     return true;
 }
 

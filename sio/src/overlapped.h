@@ -30,6 +30,17 @@ int AwaitEventWait(int port, DWORD timeout);
 // and no new wait may start on the port until it has ended.
 bool EndOutstandingEventWait(int port);
 
+// Ends every request that the port's opening may have left with the driver
+// (a read left running, a no-wait write, an event wait), each within a short
+// bound: true once all are over, so that a later opening can use the port's
+// OVERLAPPEDs, events and read buffer. False while one still runs.
+bool EndOpeningRequests(int port);
+// After the device was closed (which ends every request of it, though the
+// system may report that late): true once the requests that
+// EndOpeningRequests could not end have ended, within a short bound, read
+// from their OVERLAPPEDs alone.
+bool OpeningRequestsOver(int port);
+
 // Ends a started read as soon as what has already arrived is collected. The
 // port's read time-outs ask for a read that returns at once; a driver that
 // leaves such a read pending (Wine does on an empty queue) gets it cancelled,

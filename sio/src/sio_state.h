@@ -21,18 +21,18 @@ enum : int { kNoWaiter = 0, kCallerWaits = 1, kThreadWaits = 2 };
 // How the caller's thread and a port's notification thread share the notify
 // fields (no lock; each field is atomic):
 //  - notifyThread holds the thread's handle, 0 = none. SioNotify creates the
-//    thread suspended and stores the handle before it resumes it, so a thread
-//    that runs finds its own handle there (unless a close took it already)
-//    and can take it out again before it ends.
+//    thread suspended, sets its priority and stores the handle before it
+//    resumes it, so a thread that runs finds its own handle there (unless a
+//    close took it already) and can take it out again before it ends.
+//    SioNotify makes its start as a call inside the port (callsInside), and a
+//    close takes the handle only once such calls have left: SioNotify uses
+//    the handle only while no one else can own it.
 //  - Whoever swaps the handle out of notifyThread owns it and closes it, so it
 //    is closed exactly once: the thread (compare-exchange against the value it
 //    found at its start) once its event wait is over, or SioClosePort
-//    (exchange), which then waits for the thread's end before it releases the
-//    port's event and device handle. A handle that SioClosePort holds can
-//    therefore not have been closed by the thread.
-//  - The thread gives the handle up only after its wait and after counting its
-//    end, so a close that finds 0 knows the thread no longer touches the event
-//    or the device and has been counted in threadsEnded.
+//    (exchange). The thread swaps before it leaves the port (threadInside),
+//    and the port cannot open again before that, so its compare never meets
+//    the handle of a later thread that has the same value.
 //
 // How a wake reaches a wait that has not begun to wait yet: every wake raises
 // wakeCount before it sets the event. A wait notes the count when its call
@@ -41,38 +41,64 @@ enum : int { kNoWaiter = 0, kCallerWaits = 1, kThreadWaits = 2 };
 // would have.
 //
 // How a close keeps its handles from the calls that other threads make on the
-// port (the event waits and the wakes): such a call raises callsInside, then
-// looks at handle; SioClosePort first sets handle to closed, then wakes, then
-// waits until callsInside is 0. A call either sees the port closed and leaves,
-// or is counted before the close looks, and is woken.
+// port (the event waits, the wakes, SioNotify's start) and from the thread:
+// such a call raises callsInside, then looks at handle; the thread is inside
+// from SioNotify's start until it has done with the port (threadInside).
+// SioClosePort first takes handle (exchange: of two closes at once only one
+// finds it open), then wakes, then waits until callsInside is 0, ends the
+// thread, and releases the device and events only while no one is inside and
+// every request of the opening has been collected. When it gives up (a call
+// or the thread hangs in the system, or the driver keeps a request) it marks
+// the port leftOver instead: the last call or thread to leave releases it,
+// or else the next open does; until then SioOpenPort finds the port busy.
+// The close marks leftOver before it looks at the counts, and a call lowers
+// its count before it looks at leftOver, so at least one of them sees the
+// other; of two that both do, the compare-exchange to kReleasing picks one.
+// A call that comes after the close finds the port closed and touches none
+// of its handles, so the release does not wait for it.
 struct PortEntry {
-    // Open device, INVALID_HANDLE_VALUE while closed. Written by the open and
-    // the close on the caller's thread; read by the calls of other threads.
+    // Open device, INVALID_HANDLE_VALUE while closed. Set by SioOpenPort on
+    // the caller's thread once the device is set up; taken by SioClosePort
+    // (exchange, any thread); read by the calls of other threads.
     std::atomic<HANDLE> handle;
-    // Written by SioNotify (caller) before the thread runs, cleared by the
+    // Stored by SioNotify (caller) before the thread runs, cleared by the
     // thread or by SioClosePort, whichever takes the handle first.
     std::atomic<HANDLE> notifyThread;
     BYTE lineBits;               // bit 0 DTR, bit 1 RTS, as last commanded
     BYTE pushback;               // byte pushed back by SioUngetByte, 0 = none
     DCB* dcb;                    // the slot's entry of dcbTable
-    COMMTIMEOUTS savedTimeouts;  // the device's time-outs found at open
+    COMMTIMEOUTS savedTimeouts;  // the device's time-outs found at open; read by whoever releases the port
     // Written by SioNotify on the caller's thread (notifyMask also by every
-    // event wait, the thread's own included). A notification thread works from
+    // event wait, the thread's own included); atomic so that a read on another
+    // thread never sees half a value. A notification thread works from
     // threadOrder, not from these.
     std::atomic<HWND> notifyWindow;
     std::atomic<DWORD> notifyMask;
-    int portNumber;  // the slot's own index, stored at every open
+    // The slot's own index, stored at every open (caller's thread). A
+    // notification thread reads it through its parameter; SioNotify creates
+    // the thread after the open, on the caller's thread, so it is in place.
+    int portNumber;
     std::atomic<WORD> notifyMessage;
     BYTE dataMask;  // (1 << data bits) - 1, applied by SioGetByte
     BYTE noWait;    // nonzero: block writes do not wait for completion
     // Raised by every wake of the port's event wait (any thread).
     std::atomic<unsigned> wakeCount;
-    // Calls of other threads inside the port (event waits, wakes).
+    // Calls of other threads inside the port (event waits, wakes, SioNotify).
     std::atomic<int> callsInside;
     // Who drives the port's one event wait: kNoWaiter, kCallerWaits (a
     // SioWaitEvent or SioWaitChar call, for its length) or kThreadWaits (from
     // SioNotify's start of the thread until the thread has left the port).
+    // Taken by compare-exchange from kNoWaiter only.
     std::atomic<int> eventWaiter;
+    // The notification thread still uses the port: set by SioNotify before it
+    // creates the thread, cleared by the thread as the last thing it does
+    // with the port, or by a close that saw the thread end (a terminated
+    // thread cannot clear it).
+    std::atomic<bool> threadInside;
+    // kNothingLeft, kLeftOpen (a close gave up: the device and events are
+    // held until no one is inside and every request is collected) or
+    // kReleasing (one thread is releasing them now). See above.
+    std::atomic<int> leftOver;
     // What the next notification thread works with: written by SioNotify
     // while the thread is still suspended (so a stop that follows at once
     // cannot clear it first), read only by that thread.
@@ -84,25 +110,39 @@ struct PortEntry {
         HMODULE module;  // the library's module, held loaded for the thread's life
     } threadOrder;
 };
+// PortEntry::leftOver.
+enum : int { kNothingLeft = 0, kLeftOpen = 1, kReleasing = 2 };
 
+// A port's transfer record. Written by the open before the port is marked
+// open and by the release after no one is inside any more, so those writes
+// meet no other thread. In between, the read, the write and their statuses
+// belong to the caller's thread; the event-wait fields to whichever thread
+// holds PortEntry::eventWaiter (the hand-over is that compare-exchange).
 struct PortIo {
     HANDLE handle;  // copy of the device handle for the transfer layer
     // Set at each open: the port was opened for synchronous I/O (old-Windows
     // mode at that moment). Every step of the transfer layer follows it.
+    // Read by the wakes of other threads only while they are inside an open
+    // port, so never while the open or the release writes it.
     int synchronous;
     OVERLAPPED readOv;
     OVERLAPPED writeOv;
+    // Its hEvent is also set by the wakes of other threads, from inside an
+    // open port (see PortIo above): it is created before the port is marked
+    // open and closed only after every call has left.
     OVERLAPPED eventOv;
     int readStatus;  // IoStatus: 0, SIO_PENDING, SIO_DONE or SIO_IO_FAILED
     int writeStatus;
     int volatile eventStatus;  // written by whichever thread drives the wait
     // The last WaitCommEvent pended and has not been seen to end; written by
-    // whichever thread drives the wait.
+    // whichever thread drives the wait, and by the release.
     bool volatile eventOutstanding;
     DWORD bytesRead;
     DWORD bytesWritten;
     // Storage the system may still write into (or read from) after the call
-    // that started an operation has returned: it lives as long as the port.
+    // that started an operation has returned: it lives as long as the port,
+    // and a new opening uses it only after every request of the last one was
+    // collected.
     BYTE byteOut;     // the byte of SioPutByte
     DWORD eventMask;  // the events that occurred, written by the system when a wait ends
     // Every read goes into this buffer, never into the caller's: a read that
@@ -178,7 +218,15 @@ inline unsigned EnterPort(int port) {
     ++portTable[port].callsInside;
     return portTable[port].wakeCount.load();
 }
-inline void LeavePort(int port) { --portTable[port].callsInside; }
+// Releases a port that a close left open (leftOver) once no one is inside
+// and every request of its opening is collected: the device's close result
+// (nonzero closed), or kStillHeld when the port stays held.
+constexpr int kStillHeld = -1;
+int ReleaseLeftPort(int port);
+inline void LeavePort(int port) {
+    if (--portTable[port].callsInside == 0 && portTable[port].leftOver.load() == kLeftOpen)
+        ReleaseLeftPort(port);
+}
 inline bool PortOpen(int port) { return portTable[port].handle.load() != INVALID_HANDLE_VALUE; }
 
 // CloseHandle that counts its failures in closeFailures.

@@ -58,6 +58,9 @@ struct SysTable {
     decltype(&::FreeLibrary) FreeLibrary = ::FreeLibrary;
     decltype(&::FreeLibraryAndExitThread) FreeLibraryAndExitThread = ::FreeLibraryAndExitThread;
     decltype(&::Sleep) Sleep = ::Sleep;
+    // The clock of every bounded wait: a Sleep may take longer than asked
+    // (a whole timer tick), so bounds are measured, never counted in sleeps.
+    decltype(&::GetTickCount64) GetTickCount64 = ::GetTickCount64;
 
     // System information, errors and the user.
     decltype(&::GetVersion) GetVersion = ::GetVersion;

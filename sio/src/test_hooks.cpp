@@ -29,6 +29,8 @@ void TakePort(int port) {
     taken.wakeCount = entry.wakeCount;
     taken.callsInside = entry.callsInside;
     taken.eventWaiter = entry.eventWaiter;
+    taken.threadInside = entry.threadInside;
+    taken.leftOver = entry.leftOver;
     taken.threadOrder = entry.threadOrder;
     start.io[port] = ioTable[port];
     start.dcbs[port] = dcbTable[port];
@@ -52,6 +54,8 @@ void RestorePort(int port) {
     entry.wakeCount = taken.wakeCount;
     entry.callsInside = taken.callsInside;
     entry.eventWaiter = taken.eventWaiter;
+    entry.threadInside = taken.threadInside;
+    entry.leftOver = taken.leftOver;
     entry.threadOrder = taken.threadOrder;
     ioTable[port] = start.io[port];
     dcbTable[port] = start.dcbs[port];

@@ -27,6 +27,8 @@ struct PortStart {
     unsigned wakeCount;
     int callsInside;
     int eventWaiter;
+    bool threadInside;
+    int leftOver;
     PortEntry::NotifyOrder threadOrder;
 };
 

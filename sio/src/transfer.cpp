@@ -52,15 +52,18 @@ bool CollectRead(int port) {
 
 // Reads what has arrived, up to size bytes, into out: the byte count, or
 // SIO_IO_FAILED when the read could not start. Bytes a late read brought come
-// first; while such a read still runs, nothing has arrived yet.
+// first; while such a read still runs, nothing has arrived yet. A queue that
+// the status shows empty is not read at all: the read would only pend and
+// have to be cancelled.
 int ReadArrived(int port, BYTE* out, DWORD size) {
     PortIo& io = ioTable[port];
     DWORD errors = 0;
     COMSTAT status;
-    QueryComm(port, &errors, status);  // the result does not matter; the call clears line errors
+    const bool known = QueryComm(port, &errors, status);  // the call also clears line errors
     const bool leftRunning = !io.synchronous && io.readStatus == SIO_PENDING;
     if (io.readKept == 0 && leftRunning && !CollectRead(port)) return 0;
     if (io.readKept == 0) {
+        if (known && status.cbInQue == 0) return 0;
         DWORD want = size < kReadBufferSize ? size : kReadBufferSize;
         if (StartRead(port, io.readBuffer, want) == SIO_IO_FAILED) return SIO_IO_FAILED;
         if (!CollectRead(port)) return 0;

@@ -7,6 +7,7 @@
 
 #include <string.h>
 
+#include <atomic>
 #include <thread>
 
 #include "driver_cable.h"
@@ -14,6 +15,7 @@
 #include "pause_point.h"
 #include "sio.h"
 #include "sio_state.h"
+#include "stopwatch.h"
 #include "sys_override.h"
 #include "virtual_serial_driver.h"
 
@@ -105,23 +107,124 @@ TEST_F(Interleaving, CloseWaitsForTheWaiterInsideThePort) {
     }
 }
 
-// A wait that timed out leaves its request with the driver; the thread that
-// SioNotify starts next must end it, not be completed by it when it ends late.
+// A wait that timed out leaves its request with the driver, whose cancel
+// the driver reports late (at once, a little later, or not within the bound):
+// SioNotify starts a thread only once that request is collected, and no
+// thread posts for it. Every twentieth round it is never reported in time.
 TEST_F(Interleaving, NotificationAfterATimedOutWaitPostsOnlyForAnEvent) {
     for (int round = 0; round < kRounds; ++round) {
         ASSERT_EQ(SioWaitEvent(kEnd, EV_RXCHAR, 0), SIO_PENDING) << "round " << round;
         VirtualSerialDriver::Hold(kEnd, true);
+        const bool late = round % 20 == 19;
+        std::thread driver([late, delay = static_cast<DWORD>(round % 3)] {
+            if (late) return;
+            ::Sleep(delay);
+            VirtualSerialDriver::ReleaseHeld(kEnd);
+        });
+        const int started = threadsStarted;
         long waits = VirtualSerialDriver::WaitsStarted(kEnd);
-        ASSERT_EQ(SioNotify(kEnd, window_.hwnd(), WM_APP, EV_RXCHAR), 0) << "round " << round;
-        ASSERT_TRUE(PendsWhileReleasing(waits)) << "round " << round;
-        VirtualSerialDriver::ReleaseHeld(kEnd);  // an old request ending now must reach nobody
+        int result = SioNotify(kEnd, window_.hwnd(), WM_APP, EV_RXCHAR);
+        driver.join();
         MessageWindow::Post post{};
+        if (result == 1) {
+            EXPECT_EQ(threadsStarted, started) << "round " << round;
+        } else {
+            ASSERT_EQ(result, 0) << "round " << round;
+            ASSERT_FALSE(late) << "round " << round << ": a thread started beside an uncollected request";
+            ASSERT_TRUE(PendsWhileReleasing(waits)) << "round " << round;
+        }
+        VirtualSerialDriver::ReleaseHeld(kEnd);  // an old request ending now must reach nobody
         ASSERT_FALSE(window_.NextPost(&post, 2)) << "round " << round << ": a message without an event";
-        SioNotify(kEnd, nullptr, WM_APP, EV_RXCHAR);
-        ASSERT_TRUE(NextMessage(&post)) << "round " << round;
         VirtualSerialDriver::Hold(kEnd, false);
+        if (result == 0) {
+            SioNotify(kEnd, nullptr, WM_APP, EV_RXCHAR);
+            ASSERT_TRUE(NextMessage(&post)) << "round " << round;
+        }
     }
-    EXPECT_EQ(threadsEnded, kRounds);
+    EXPECT_EQ(threadsEnded, threadsStarted);
+}
+
+// A Sleep that takes whole ticks of Windows' default timer (15.6 ms), as
+// Sleep(1) does there.
+void WINAPI TickSleep(DWORD ms) {
+    constexpr double kTickMs = 15.625;
+    if (ms != 0) ::Sleep(static_cast<DWORD>((static_cast<int>(ms / kTickMs) + 1) * kTickMs));
+}
+
+// A waiter hangs in the system through a close: the close gives up after 1 s
+// on the clock (however long its sleeps take) and the port stays busy while
+// the waiter is there; once it has left, the port opens again.
+TEST_F(Interleaving, PortHeldByAHangingCallOpensAgainOnceItLeft) {
+    sys.Sleep = TickSleep;
+    for (int round = 0; round < 5; ++round) {
+        int result = 0;
+        PauseAt<&SysTable::SetCommMask> hanging(Device(kEnd));
+        std::thread waiter([&result] { result = SioWaitEvent(kEnd, EV_RXCHAR, -1); });
+        ASSERT_TRUE(hanging.Reached(kLong)) << "round " << round;
+        Stopwatch close;
+        EXPECT_EQ(SioClosePort(kEnd), 0) << "round " << round;
+        EXPECT_LT(close.Milliseconds(), 1300.0) << "round " << round;
+        EXPECT_EQ(SioOpenPort(kEnd, 1024, 1024), SIO_WIN_ERROR) << "round " << round;
+        EXPECT_EQ(lastWinError, static_cast<DWORD>(ERROR_BUSY)) << "round " << round;
+        hanging.Release();
+        waiter.join();
+        EXPECT_EQ(result, SIO_DONE) << "round " << round;
+        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0) << "round " << round << ": the port was never released";
+        if (HasFailure()) FAIL() << "round " << round;
+    }
+}
+
+// A timed-out wait's request outlives the close of its port, its cancel
+// reported late by the driver (soon, or past the close's bound every
+// thirtieth round); 600 rounds keep it within the test time limit. The next opening's wait never ends by it: the port opens
+// again only once the request is collected.
+TEST_F(Interleaving, RequestOfOneOpeningNeverEndsAWaitOfTheNext) {
+    for (int round = 0; round < 600; ++round) {
+        ASSERT_EQ(SioWaitEvent(kEnd, EV_RXCHAR, 0), SIO_PENDING) << "round " << round;
+        VirtualSerialDriver::Hold(kEnd, true);
+        const bool late = round % 30 == 29;
+        std::atomic<bool> closed{false};
+        std::thread driver([&closed, late, delay = static_cast<DWORD>(round % 3)] {
+            if (late) return;
+            ::Sleep(delay);
+            while (!closed) VirtualSerialDriver::ReleaseHeld(kEnd);
+        });
+        const int result = SioClosePort(kEnd);
+        closed = true;
+        driver.join();
+        VirtualSerialDriver::Hold(kEnd, false);
+        if (SioOpenPort(kEnd, 1024, 1024) != 0) {
+            EXPECT_EQ(result, 0) << "round " << round;
+            EXPECT_EQ(lastWinError, static_cast<DWORD>(ERROR_BUSY)) << "round " << round;
+            VirtualSerialDriver::ReleaseHeld(kEnd);
+            ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0) << "round " << round;
+        }
+        int waited = 0;
+        long waits = VirtualSerialDriver::WaitsStarted(kEnd);
+        std::thread waiter([&waited] { waited = SioWaitEvent(kEnd, EV_RXCHAR, 10); });
+        VirtualSerialDriver::WaitUntilPending(kEnd, waits, kLong);
+        VirtualSerialDriver::ReleaseHeld(kEnd);  // an old request ending now must reach nobody
+        waiter.join();
+        ASSERT_EQ(waited, SIO_PENDING) << "round " << round << ": a wait ended by another opening's request";
+    }
+}
+
+// Two closes of one port at once: the one that comes second while the first
+// is still closing finds the port closed and closes nothing.
+TEST_F(Interleaving, SecondCloseAtTheSameTimeClosesNothing) {
+    for (int round = 0; round < kRounds; ++round) {
+        int first = 0;
+        PauseAt<&SysTable::SetCommTimeouts> closing(Device(kEnd));
+        std::thread closer([&first] { first = SioClosePort(kEnd); });
+        bool held = closing.Reached(kLong);
+        EXPECT_EQ(SioClosePort(kEnd), IE_NOPEN) << "round " << round;
+        closing.Release();
+        closer.join();
+        ASSERT_TRUE(held) << "round " << round;
+        EXPECT_NE(first, 0) << "round " << round;
+        ASSERT_EQ(closeFailures, 0) << "round " << round;
+        ASSERT_EQ(SioOpenPort(kEnd, 1024, 1024), 0) << "round " << round;
+    }
 }
 
 // While the notification thread has the port's event wait, an event call
@@ -158,8 +261,8 @@ TEST_F(Interleaving, StoppedThreadWhoseWaitNeverCompletesStillEnds) {
 }
 
 // A read the driver leaves pending and will not cancel: the call returns
-// with nothing instead of waiting for data, the bytes that come later never
-// reach the caller's buffer, and the next read hands them over.
+// with nothing instead of waiting for the rest, the bytes that come later
+// never reach the caller's buffer, and the next read hands them over.
 TEST_F(Interleaving, UncancellableReadReturnsBeforeDataAndLosesNothing) {
     COMMTIMEOUTS untilFull = {};  // a read pends until its buffer is full
     ASSERT_TRUE(sys.SetCommTimeouts(Device(kEnd), &untilFull));
@@ -167,6 +270,9 @@ TEST_F(Interleaving, UncancellableReadReturnsBeforeDataAndLosesNothing) {
         SetLastError(ERROR_INVALID_FUNCTION);
         return FALSE;
     };
+    ASSERT_EQ(SioWriteBlock(kFar, "ab", 2), 2);  // queued, so the read starts
+    for (DWORD start = ::GetTickCount(); VirtualSerialDriver::Queued(kEnd) < 2;)
+        ASSERT_LT(::GetTickCount() - start, kLong);
     char buffer[8];
     memset(buffer, 0x55, sizeof buffer);
     int result = -1;
@@ -176,7 +282,7 @@ TEST_F(Interleaving, UncancellableReadReturnsBeforeDataAndLosesNothing) {
         ::SetEvent(returned);
     });
     bool beforeData = ::WaitForSingleObject(returned, kLong) == WAIT_OBJECT_0;
-    ASSERT_EQ(SioWriteBlock(kFar, "abcdefgh", 8), 8);  // ends a read that still waits
+    ASSERT_EQ(SioWriteBlock(kFar, "cdefgh", 6), 6);  // ends a read that still waits
     reader.join();
     ::CloseHandle(returned);
     EXPECT_TRUE(beforeData) << "the read waited for data";

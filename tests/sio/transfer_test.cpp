@@ -316,6 +316,7 @@ TEST(Transfer, NoWaitWriteSurvivesARefusedReadCancel) {
         return FALSE;
     };
     sys.CancelIo = [](HANDLE) WINAPI -> BOOL { return ++wideCancels > 0; };
+    Fake::arrived = "x";  // a queue that shows empty is not read at all
     // The read ends by itself with one byte while the library waits for it.
     sys.WaitForSingleObject = [](HANDLE event, DWORD) WINAPI -> DWORD {
         if (event != ioTable[kFakePort].readOv.hEvent) return WAIT_TIMEOUT;

@@ -1,7 +1,8 @@
 // One wrapper per table entry, generated from the entry's type; what a
 // failure looks like is listed per entry below. GetLastError and SetLastError
-// are not wrapped (they carry the failure itself), and calls that cannot fail
-// (void ones, GetVersion) are counted but never failed.
+// are not wrapped (they carry the failure itself), nor is the clock
+// (GetTickCount64, read in every bounded wait, cannot fail); calls that cannot
+// fail (void ones, GetVersion) are counted but never failed.
 #include "fault_layer.h"
 
 #include <atomic>
@@ -135,7 +136,7 @@ BOOL WINAPI FaultyClose(HANDLE h) {
 }
 
 // Every entry of the table has its line in Install; a new entry must get one.
-static_assert(sizeof(sio::SysTable) == 44 * sizeof(void*), "a new table entry needs its failure in Install");
+static_assert(sizeof(sio::SysTable) == 45 * sizeof(void*), "a new table entry needs its failure in Install");
 
 // Copies of the handles of the threads started since the install, so that
 // a run can wait for their end after the library has closed its own.

@@ -67,8 +67,18 @@ unsigned nextSerial = 1;
 thread_local DWORD lastError = 0;
 thread_local Object* currentThread = nullptr;
 
+// Broadcast with every object's own: a wait on several objects waits on it.
+pthread_cond_t anyChanged;
+
 void InitObjects() {
     for (Object& object : objects) InitMonotonicCond(object.changed);
+    InitMonotonicCond(anyChanged);
+}
+
+// Wakes the waits on object (objectsLock held).
+void Changed(Object& object) {
+    pthread_cond_broadcast(&object.changed);
+    pthread_cond_broadcast(&anyChanged);
 }
 
 struct Locked {
@@ -98,7 +108,7 @@ void Release(Object& object) {
 void FinishThread(Object& thread, DWORD exitCode) {
     thread.ended = true;
     thread.exitCode = exitCode;
-    pthread_cond_broadcast(&thread.changed);
+    Changed(thread);
     Release(thread);
 }
 
@@ -245,7 +255,7 @@ BOOL CloseHandle(HANDLE handle) {
         Release(*object);
     } else {
         object->handleOpen = false;
-        pthread_cond_broadcast(&object->changed);  // a wait on it ends
+        Changed(*object);  // a wait on it ends
         Release(*object);
     }
     pthread_mutex_unlock(&objectsLock);
@@ -270,7 +280,7 @@ BOOL SetEvent(HANDLE event) {
     Object* object = Find(event, Kind::kEvent);
     if (!object) return Fail(ERROR_INVALID_HANDLE);
     object->signaled = true;
-    pthread_cond_broadcast(&object->changed);
+    Changed(*object);
     return TRUE;
 }
 
@@ -283,27 +293,45 @@ BOOL ResetEvent(HANDLE event) {
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    return WaitForMultipleObjects(1, &handle, FALSE, milliseconds);
+}
+
+// Waits for any one of the objects (the library never waits for all of them:
+// that is refused). Waits on one object use its own condition, on more the
+// shared one.
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
     const long long deadline = milliseconds == INFINITE ? -1 : NowMsUp() + milliseconds;
-    Locked hold;
-    Object* object = Find(handle, Kind::kFree);
-    if (!object || object->kind == Kind::kDevice) {
-        Fail(ERROR_INVALID_HANDLE);
+    if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || !handles || waitAll) {
+        Fail(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
-    const unsigned serial = object->serial;
-    for (;;) {
-        // Closed meanwhile: the wait fails instead of waiting on a free slot.
-        if (object->serial != serial || !object->handleOpen) {
+    Locked hold;
+    Object* waited[MAXIMUM_WAIT_OBJECTS];
+    unsigned serials[MAXIMUM_WAIT_OBJECTS];
+    for (DWORD i = 0; i < count; ++i) {
+        waited[i] = Find(handles[i], Kind::kFree);
+        if (!waited[i] || waited[i]->kind == Kind::kDevice) {
             Fail(ERROR_INVALID_HANDLE);
             return WAIT_FAILED;
         }
-        if (object->kind == Kind::kEvent && object->signaled) {
-            if (!object->manualReset) object->signaled = false;
-            return WAIT_OBJECT_0;
+        serials[i] = waited[i]->serial;
+    }
+    for (;;) {
+        for (DWORD i = 0; i < count; ++i) {
+            Object* object = waited[i];
+            // Closed meanwhile: the wait fails instead of waiting on a free slot.
+            if (object->serial != serials[i] || !object->handleOpen) {
+                Fail(ERROR_INVALID_HANDLE);
+                return WAIT_FAILED;
+            }
+            if (object->kind == Kind::kEvent && object->signaled) {
+                if (!object->manualReset) object->signaled = false;
+                return WAIT_OBJECT_0 + i;
+            }
+            if (object->kind == Kind::kThread && object->ended) return WAIT_OBJECT_0 + i;
         }
-        if (object->kind == Kind::kThread && object->ended) return WAIT_OBJECT_0;
         if (deadline >= 0 && NowMs() >= deadline) return WAIT_TIMEOUT;
-        WaitUntil(object->changed, objectsLock, deadline);
+        WaitUntil(count == 1 ? waited[0]->changed : anyChanged, objectsLock, deadline);
     }
 }
 
@@ -349,7 +377,7 @@ DWORD ResumeThread(HANDLE handle) {
     }
     const DWORD before = thread->resumed ? 0 : 1;
     thread->resumed = true;
-    pthread_cond_broadcast(&thread->changed);
+    Changed(*thread);
     return before;
 }
 
@@ -377,7 +405,7 @@ BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
     thread->cancelled = true;
     thread->resumed = true;
     thread->exitCode = exitCode;
-    pthread_cond_broadcast(&thread->changed);
+    Changed(*thread);
     return TRUE;
 }
 
@@ -409,6 +437,29 @@ void Sleep(DWORD milliseconds) {
                    static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
     }
+}
+
+ULONGLONG GetTickCount64() { return static_cast<ULONGLONG>(NowMs()); }
+
+// Thread slots are the threads' keys; a key's number is the slot's.
+DWORD TlsAlloc() {
+    pthread_key_t key;
+    if (pthread_key_create(&key, nullptr) != 0) {
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return TLS_OUT_OF_INDEXES;
+    }
+    return static_cast<DWORD>(key);
+}
+
+LPVOID TlsGetValue(DWORD slot) {
+    // As Win32: success clears the last error, so a null value can be told apart.
+    lastError = ERROR_SUCCESS;
+    return pthread_getspecific(static_cast<pthread_key_t>(slot));
+}
+
+BOOL TlsSetValue(DWORD slot, LPVOID value) {
+    const int error = pthread_setspecific(static_cast<pthread_key_t>(slot), value);
+    return error == 0 ? TRUE : FailErrno(error);
 }
 
 // No system of this kind is an old Windows.

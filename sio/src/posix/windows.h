@@ -19,6 +19,7 @@ using ULONG = uint32_t;
 using UINT = unsigned int;
 using LONGLONG = int64_t;
 using DWORD64 = uint64_t;
+using ULONGLONG = uint64_t;
 using ULONG_PTR = uintptr_t;
 using INT_PTR = intptr_t;
 using LONG_PTR = intptr_t;
@@ -30,6 +31,8 @@ using LPCVOID = const void*;
 using LPCSTR = const char*;
 using LPSTR = char*;
 using LPDWORD = DWORD*;
+using LPBYTE = BYTE*;
+using PBYTE = BYTE*;
 using HANDLE = void*;
 using HWND = void*;
 using HMODULE = void*;
@@ -66,11 +69,15 @@ using LPARAM = intptr_t;
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_BUSY 170L
 #define ERROR_OPERATION_ABORTED 995L
 #define ERROR_IO_PENDING 997L
 #define ERROR_IO_DEVICE 1117L
 #define ERROR_NOT_FOUND 1168L
+#define ERROR_INVALID_DATA 13L
 
 #define STATUS_WAIT_0 0x00000000u
 #define STATUS_TIMEOUT 0x00000102u
@@ -80,6 +87,8 @@ using LPARAM = intptr_t;
 #define WAIT_OBJECT_0 0u
 #define WAIT_TIMEOUT 258u
 #define WAIT_FAILED 0xFFFFFFFFu
+#define MAXIMUM_WAIT_OBJECTS 64u
+#define TLS_OUT_OF_INDEXES 0xFFFFFFFFu
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u
@@ -264,6 +273,7 @@ HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initi
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, DWORD milliseconds);
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
                     LPVOID parameter, DWORD flags, LPDWORD threadId);
 DWORD ResumeThread(HANDLE thread);
@@ -275,6 +285,10 @@ BOOL GetModuleHandleExA(DWORD flags, LPCSTR name, HMODULE* module);
 BOOL FreeLibrary(HMODULE module);
 [[noreturn]] void FreeLibraryAndExitThread(HMODULE module, DWORD exitCode);
 void Sleep(DWORD milliseconds);
+ULONGLONG GetTickCount64();
+DWORD TlsAlloc();
+LPVOID TlsGetValue(DWORD slot);
+BOOL TlsSetValue(DWORD slot, LPVOID value);
 
 DWORD GetVersion();
 DWORD GetLastError();
@@ -310,6 +324,7 @@ using sio::posix::GetExitCodeThread;
 using sio::posix::GetLastError;
 using sio::posix::GetModuleHandleExA;
 using sio::posix::GetOverlappedResult;
+using sio::posix::GetTickCount64;
 using sio::posix::GetVersion;
 using sio::posix::MessageBoxA;
 using sio::posix::PostMessageA;
@@ -328,6 +343,10 @@ using sio::posix::SetThreadPriority;
 using sio::posix::SetupComm;
 using sio::posix::Sleep;
 using sio::posix::TerminateThread;
+using sio::posix::TlsAlloc;
+using sio::posix::TlsGetValue;
+using sio::posix::TlsSetValue;
 using sio::posix::WaitCommEvent;
+using sio::posix::WaitForMultipleObjects;
 using sio::posix::WaitForSingleObject;
 using sio::posix::WriteFile;
