@@ -19,8 +19,9 @@
  *    a non-negative value that each call defines (not always 0).
  *  - Calls that take a port check, in this order: the index (`IE_BADID` for
  *    anything outside 0..255 unless the call has a port -1 form), then that
- *    the port is open (`IE_NOPEN`). SioPortControl and SioWaitChar have no
- *    not-open rule. SioSetParams checks its arguments before the port.
+ *    the port is open (`IE_NOPEN`). SioPortControl, SioWaitChar and
+ *    SioPortInfo have no not-open rule. SioSetParams checks its arguments
+ *    before the port.
  *  - Letter arguments are character codes and case matters ('S' is not 's').
  *    The line calls and SioQueryInfo look at the low 8 bits of the letter;
  *    SioOption and SioPortControl at the whole value.

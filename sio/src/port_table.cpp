@@ -85,14 +85,17 @@ void LibraryInit() {
     initDone.store(kInitDone, std::memory_order_release);
 }
 
+// Before the library's first call has taken the slot there is no failure
+// to keep; the shared word holds what is assigned until then.
 ThreadWinError& ThreadWinError::operator=(DWORD code) {
-    LibraryInit();
     // The code itself is the slot's value: nothing to allocate or free.
     LPVOID value = reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(code));
-    if (!winErrorShared && winErrorSlot != TLS_OUT_OF_INDEXES && sys.TlsSetValue(winErrorSlot, value))
-        return *this;
-    winErrorShared = true;  // from now on for every thread, so reads and writes agree
-    sharedWinError = code;
+    if (winErrorShared || winErrorSlot == TLS_OUT_OF_INDEXES) {
+        sharedWinError = code;
+    } else if (!sys.TlsSetValue(winErrorSlot, value)) {
+        winErrorShared = true;  // from now on for every thread, so reads and writes agree
+        sharedWinError = code;
+    }
     return *this;
 }
 
