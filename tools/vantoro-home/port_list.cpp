@@ -12,10 +12,10 @@ namespace home {
 
 std::string PortListLine(int port) {
     char text[256] = "";
-    char usb[256] = "";
     char line[600];
     const std::string name = tools::PortName(port);
     if (SioPortInfo(port, 'N', text, sizeof text) > 0) {
+        char usb[256] = "";
         int length = std::snprintf(line, sizeof line, "%-7s %s", name.c_str(), text);
         if (SioPortInfo(port, 'U', usb, sizeof usb) > 0 && length > 0 &&
             static_cast<size_t>(length) < sizeof line)
