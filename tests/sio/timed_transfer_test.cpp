@@ -137,4 +137,21 @@ TEST_F(TimedTransferChecks, ArgumentsPortAndTheOpenTimeoutsAfterwards) {
     EXPECT_EQ(memcmp(&open, &after, sizeof open), 0);
 }
 
+// Synchronous mode: the device's time-outs bound the blocking calls.
+TEST(TimedTransferSync, EndByCountAndByTimeOut) {
+    VirtualSerialDriver driver;
+    SioPortControl(2, 'O', 0);
+    ASSERT_EQ(SioOpenPort(2, 1024, 1024), 0);
+    ASSERT_EQ(SioOpenPort(3, 1024, 1024), 0);
+    char buffer[8];
+    EXPECT_EQ(SioWriteTimed(3, "abc", 3, 1000), 3);
+    EXPECT_EQ(SioReadTimed(2, buffer, 3, 1000), 3);
+    EXPECT_EQ(SioReadTimed(2, buffer, 4, 50), 0);
+    EXPECT_EQ(SioWriteTimed(2, "xy", 2, -1), 2);
+    EXPECT_EQ(SioReadSome(3, buffer, sizeof buffer, 1000), 2);
+    EXPECT_EQ(SioReadSome(3, buffer, sizeof buffer, 50), 0);
+    SioClosePort(2);
+    SioClosePort(3);
+}
+
 }  // namespace
