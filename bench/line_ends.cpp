@@ -57,7 +57,12 @@ DWORD RawPort::WriteTimed(const void* data, DWORD count, DWORD timeoutMs) {
     return Write(data, count);
 }
 
-DWORD RawPort::ReadTimed(void* buffer, DWORD count, DWORD timeoutMs) {
+DWORD RawPort::ReadTimed(void* buffer, DWORD count, DWORD timeoutMs, bool clearErrors) {
+    if (clearErrors) {
+        DWORD errors = 0;
+        COMSTAT stat;
+        ClearCommError(handle, &errors, &stat);
+    }
     COMMTIMEOUTS wanted = inForce_;
     wanted.ReadIntervalTimeout = wanted.ReadTotalTimeoutMultiplier = 0;
     wanted.ReadTotalTimeoutConstant = timeoutMs;

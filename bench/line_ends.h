@@ -25,9 +25,10 @@ struct RawPort {
     DWORD Receive(void* buffer, DWORD count, DWORD timeoutMs);
     // As a program without the library does a timed exchange: the device's
     // own time-outs (set when they differ from the last call's), one
-    // request, one wait. The bytes moved.
+    // request, one wait; with clearErrors the line-error query that precedes
+    // a library read too. The bytes moved.
     DWORD WriteTimed(const void* data, DWORD count, DWORD timeoutMs);
-    DWORD ReadTimed(void* buffer, DWORD count, DWORD timeoutMs);
+    DWORD ReadTimed(void* buffer, DWORD count, DWORD timeoutMs, bool clearErrors);
 
 private:
     bool UseTimeouts(const COMMTIMEOUTS& wanted);

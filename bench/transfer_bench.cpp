@@ -183,7 +183,12 @@ double LibraryRequestReply() {
 
 double RawRequestReply() {
     return RequestReply([] { return static_cast<int>(raw.WriteTimed(kFrame, 9, kExchangeTimeoutMs)); },
-                        [] { return static_cast<int>(raw.ReadTimed(reply, 9, kExchangeTimeoutMs)); });
+                        [] { return static_cast<int>(raw.ReadTimed(reply, 9, kExchangeTimeoutMs, true)); });
+}
+
+double RawRequestReplyWithoutErrorQuery() {
+    return RequestReply([] { return static_cast<int>(raw.WriteTimed(kFrame, 9, kExchangeTimeoutMs)); },
+                        [] { return static_cast<int>(raw.ReadTimed(reply, 9, kExchangeTimeoutMs, false)); });
 }
 
 // The same exchange with the plain calls: the reply polled until it is there.
@@ -208,6 +213,8 @@ void PrintTimings() {
     Compare("read of an empty queue", 10, 100, LibraryEmptyRead, RawEmptyRead);
     Compare("  raw without the line-error query", 10, 100, LibraryEmptyRead, RawEmptyReadWithoutErrorQuery);
     Compare("9-byte request/reply, timed calls", 10, 50, LibraryRequestReply, RawRequestReply);
+    Compare("  raw without the line-error query", 10, 50, LibraryRequestReply,
+            RawRequestReplyWithoutErrorQuery);
     Compare("  plain calls (polling) against raw timed", 10, 50, PlainRequestReply, RawRequestReply);
     Compare("64 KB to the far end", 10, 5, LibraryBlockToPeer, RawBlockToPeer);
     Compare("64 KB from the far end", 10, 5, LibraryBlockFromPeer, RawBlockFromPeer);
