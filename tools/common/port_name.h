@@ -1,9 +1,6 @@
-// COM port names on the command line of the console tools, and the list of
-// the ports the system has. Port indices are the library's: 0 = COM1.
+// COM port names on the command line of the console tools. Port indices are
+// the library's: 0 = COM1.
 #pragma once
-
-#include <string>
-#include <vector>
 
 #include "com_port_name.h"
 
@@ -12,14 +9,5 @@ namespace tools {
 using comport::kHighestComNumber;
 using comport::ParsePortName;
 using comport::PortName;
-
-struct SystemPort {
-    int index;
-    std::string device;  // what the system maps the name to
-};
-
-// Asks the system's device name table, which opens nothing: probing by
-// opening would change the line settings of a port another program uses.
-std::vector<SystemPort> ListSystemPorts();
 
 }  // namespace tools
