@@ -1,7 +1,6 @@
-// The serial ports the system has, from its serial-port map (the registry's
-// SERIALCOMM key, which lists every port a driver has made, USB adapters
-// included). Read anew each time it is asked, so an adapter plugged in later
-// shows. Nothing is opened.
+// The serial ports the system has (SioNextPort: the system's device names,
+// USB adapters included). Read anew each time it is asked, so an adapter
+// plugged in later shows. Nothing is opened.
 #pragma once
 
 #include "com_port_name.h"
@@ -9,5 +8,5 @@
 constexpr int kPortMapSize = comport::kHighestComNumber;  // COM1..COM256, the library's port indices
 
 // Fills ports with the indices (0 = COM1) of the ports present, in rising
-// order without repeats, and returns how many; 0 when the map cannot be read.
+// order without repeats, and returns how many.
 int ReadPortMap(int ports[kPortMapSize]);

@@ -1,5 +1,7 @@
 #include "line_ends.h"
 
+#include <string.h>
+
 namespace bench {
 namespace {
 
@@ -39,7 +41,42 @@ DWORD RawPort::Write(const void* data, DWORD count) {
     return written;
 }
 
+bool RawPort::UseTimeouts(const COMMTIMEOUTS& wanted) {
+    if (memcmp(&inForce_, &wanted, sizeof wanted) == 0) return true;
+    COMMTIMEOUTS copy = wanted;
+    if (!SetCommTimeouts(handle, &copy)) return false;
+    inForce_ = wanted;
+    return true;
+}
+
+DWORD RawPort::WriteTimed(const void* data, DWORD count, DWORD timeoutMs) {
+    COMMTIMEOUTS wanted = inForce_;
+    wanted.WriteTotalTimeoutMultiplier = 0;
+    wanted.WriteTotalTimeoutConstant = timeoutMs;
+    if (!UseTimeouts(wanted)) return 0;
+    return Write(data, count);
+}
+
+DWORD RawPort::ReadTimed(void* buffer, DWORD count, DWORD timeoutMs, bool clearErrors) {
+    if (clearErrors) {
+        DWORD errors = 0;
+        COMSTAT stat;
+        ClearCommError(handle, &errors, &stat);
+    }
+    COMMTIMEOUTS wanted = inForce_;
+    wanted.ReadIntervalTimeout = wanted.ReadTotalTimeoutMultiplier = 0;
+    wanted.ReadTotalTimeoutConstant = timeoutMs;
+    if (!UseTimeouts(wanted)) return 0;
+    DWORD got = 0;
+    if (ReadFile(handle, buffer, count, &got, &readOv)) return got;
+    if (GetLastError() != ERROR_IO_PENDING) return 0;
+    if (WaitForSingleObject(readOv.hEvent, timeoutMs) != WAIT_OBJECT_0) CancelIoEx(handle, &readOv);
+    GetOverlappedResult(handle, &readOv, &got, TRUE);
+    return got;
+}
+
 DWORD RawPort::ReadArrived(void* buffer, DWORD size, bool clearErrors) {
+    UseTimeouts(COMMTIMEOUTS{MAXDWORD, 0, 0, 0, 0});
     if (clearErrors) {
         DWORD errors = 0;
         COMSTAT stat;
@@ -54,6 +91,7 @@ DWORD RawPort::ReadArrived(void* buffer, DWORD size, bool clearErrors) {
 }
 
 DWORD RawPort::Receive(void* buffer, DWORD count, DWORD timeoutMs) {
+    UseTimeouts(COMMTIMEOUTS{MAXDWORD, 0, 0, 0, 0});
     char* into = static_cast<char*>(buffer);
     DWORD got = 0;
     DWORD start = GetTickCount();

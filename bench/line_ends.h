@@ -23,6 +23,16 @@ struct RawPort {
     DWORD ReadArrived(void* buffer, DWORD size, bool clearErrors);
     // Reads until count bytes arrived or timeoutMs passed; the bytes read.
     DWORD Receive(void* buffer, DWORD count, DWORD timeoutMs);
+    // As a program without the library does a timed exchange: the device's
+    // own time-outs (set when they differ from the last call's), one
+    // request, one wait; with clearErrors the line-error query that precedes
+    // a library read too. The bytes moved.
+    DWORD WriteTimed(const void* data, DWORD count, DWORD timeoutMs);
+    DWORD ReadTimed(void* buffer, DWORD count, DWORD timeoutMs, bool clearErrors);
+
+private:
+    bool UseTimeouts(const COMMTIMEOUTS& wanted);
+    COMMTIMEOUTS inForce_{MAXDWORD, 0, 0, 0, 0};
 };
 
 // The far end, served by its own thread.

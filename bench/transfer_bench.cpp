@@ -1,6 +1,7 @@
 // Library against raw Win32 on one virtual line (COM3 the library side, COM4
 // the far end): a 9-byte frame until the far end has it, a read of an empty
-// queue, 64 KB each way; then the heap allocations of 100,000 library calls.
+// queue, a 9-byte request and reply with time-outs, 64 KB each way; then the
+// heap allocations of 100,000 library calls.
 // Run through scripts/bench, inside the isolated test environment.
 #include <windows.h>
 
@@ -184,6 +185,54 @@ double RawBlockFromPeer() {
     });
 }
 
+// A 9-byte request and the far end's 9-byte reply, each way with a time-out:
+// the far end takes the request, then answers.
+constexpr int kExchangeTimeoutMs = 1000;
+char reply[9];
+
+template <typename WriteTimed, typename ReadTimed>
+double RequestReply(WriteTimed writeTimed, ReadTimed readTimed) {
+    peer.BeginReceive(9);
+    double start = NowMicros();
+    if (writeTimed() != 9) return -1;
+    if (peer.Wait() != 9) return -1;
+    peer.BeginSend(kFrame, 9);
+    int got = readTimed();
+    double took = NowMicros() - start;
+    peer.Wait();
+    return got == 9 ? took : -1;
+}
+
+double LibraryRequestReply() {
+    return RequestReply([] { return SioWriteTimed(kLibraryPort, kFrame, 9, kExchangeTimeoutMs); },
+                        [] { return SioReadTimed(kLibraryPort, reply, 9, kExchangeTimeoutMs); });
+}
+
+double RawRequestReply() {
+    return RequestReply([] { return static_cast<int>(raw.WriteTimed(kFrame, 9, kExchangeTimeoutMs)); },
+                        [] { return static_cast<int>(raw.ReadTimed(reply, 9, kExchangeTimeoutMs, true)); });
+}
+
+double RawRequestReplyWithoutErrorQuery() {
+    return RequestReply([] { return static_cast<int>(raw.WriteTimed(kFrame, 9, kExchangeTimeoutMs)); },
+                        [] { return static_cast<int>(raw.ReadTimed(reply, 9, kExchangeTimeoutMs, false)); });
+}
+
+// The same exchange with the plain calls: the reply polled until it is there.
+double PlainRequestReply() {
+    return RequestReply([] { return SioWriteBlock(kLibraryPort, kFrame, 9); },
+                        [] {
+                            int got = 0;
+                            double start = NowMicros();
+                            while (got < 9 && NowMicros() - start < kExchangeTimeoutMs * 1000.0) {
+                                int n = SioReadBlock(kLibraryPort, reply + got, 9 - got);
+                                if (n < 0) return n;
+                                got += n;
+                            }
+                            return got;
+                        });
+}
+
 void PrintTimings() {
     printf("%-48s %10s %10s %8s %6s\n", "median per run (microseconds)", "library", "raw", "lib/raw", "runs");
     Compare("9-byte write until the far end has it", 10, 100, LibraryFrameToPeer, RawFrameToPeer);
@@ -191,6 +240,10 @@ void PrintTimings() {
     Compare("9-byte request, 9-byte reply read", 10, 100, LibraryRequestReply, RawRequestReply);
     Compare("read of an empty queue", 10, 100, LibraryEmptyRead, RawEmptyRead);
     Compare("  raw without the line-error query", 10, 100, LibraryEmptyRead, RawEmptyReadWithoutErrorQuery);
+    Compare("9-byte request/reply, timed calls", 10, 50, LibraryRequestReply, RawRequestReply);
+    Compare("  raw without the line-error query", 10, 50, LibraryRequestReply,
+            RawRequestReplyWithoutErrorQuery);
+    Compare("  plain calls (polling) against raw timed", 10, 50, PlainRequestReply, RawRequestReply);
     Compare("64 KB to the far end", 10, 5, LibraryBlockToPeer, RawBlockToPeer);
     Compare("64 KB from the far end", 10, 5, LibraryBlockFromPeer, RawBlockFromPeer);
 }

@@ -20,14 +20,20 @@ static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPA
         int port = (int)wParam; /* the library posts the port index here */
         char data[64];
         int n = SioReadBlock(port, data, (int)sizeof data);
+        if (n < 0) {
+            printf("the read failed (%d)\n", n);
+            PostQuitMessage(1);
+            return 0;
+        }
         if (n > 0) {
             printf("message for COM%d: %d bytes: %.*s\n", port + 1, n, n, data);
             g_received += n;
         }
         if (g_received > 0) {
             PostQuitMessage(0);
-        } else {
-            SioNotify(port, window, WM_SERIAL_DATA, EV_RXCHAR); /* one message per start */
+        } else if (SioNotify(port, window, WM_SERIAL_DATA, SIO_EV_RXCHAR) != 0) { /* one message per start */
+            printf("the notification thread cannot start again\n");
+            PostQuitMessage(1);
         }
         return 0;
     }
@@ -58,16 +64,16 @@ int main(int argc, char **argv) {
         printf("the ports cannot be opened (system error %d)\n", SioWinError(NULL, -1));
         return 1;
     }
-    SioFlushRx(receiver);
-    if (SioNotify(receiver, window, WM_SERIAL_DATA, EV_RXCHAR) != 0) {
+    if (SioFlushRx(receiver) != 0) return 1;
+    if (SioNotify(receiver, window, WM_SERIAL_DATA, SIO_EV_RXCHAR) != 0) {
         printf("the notification thread cannot start\n");
         return 1;
     }
-    SetTimer(window, GIVE_UP_TIMER, 5000, NULL);
-    SioWriteBlock(sender, "ping", 4);
+    if (!SetTimer(window, GIVE_UP_TIMER, 5000, NULL)) return 1;
+    if (SioWriteBlock(sender, "ping", 4) != 4) printf("the write did not complete\n");
 
     while (GetMessageA(&message, NULL, 0, 0) > 0) DispatchMessageA(&message);
-    SioClosePort(sender);
-    SioClosePort(receiver); /* also ends a notification thread that still waits */
+    if (SioClosePort(sender) <= 0) g_received = 0;
+    if (SioClosePort(receiver) <= 0) g_received = 0; /* also ends a notification thread that still waits */
     return g_received > 0 ? 0 : 1;
 }

@@ -20,7 +20,7 @@ static int WaitForByte(int port, DWORD timeoutMs) {
         int result;
         if (SioRxCount(port) > 0) return 1;
         if (spent >= timeoutMs) return 0;
-        result = SioWaitEvent(port, EV_RXCHAR, (int)(timeoutMs - spent));
+        result = SioWaitEvent(port, SIO_EV_RXCHAR, (int)(timeoutMs - spent));
         if (result == SIO_PENDING) return SioRxCount(port) > 0;
         /* Some drivers (Wine's among them) end a wait early, even with an
          * error, and the port may still be ending an earlier wait: look, then
@@ -35,23 +35,34 @@ int main(int argc, char **argv) {
     int receiver = (argc > 2 ? atoi(argv[2]) : 4) - 1;
     int quiet, arrived;
 
+    int byte = 0, closed;
+
     if (SioOpenPort(sender, 1024, 1024) < 0 || SioOpenPort(receiver, 1024, 1024) < 0) {
         printf("the ports cannot be opened (system error %d)\n", SioWinError(NULL, -1));
         return 1;
     }
-    SioFlushRx(receiver);
+    if (SioFlushRx(receiver) != 0) return 1;
 
     quiet = WaitForByte(receiver, 300);
     printf("nothing sent: %s\n", quiet == 0 ? "timed out after 300 ms" : "unexpected result");
 
-    SioPutByte(sender, 'A');
-    arrived = WaitForByte(receiver, 2000);
+    if (SioPutByte(sender, 'A') != 1) {
+        printf("the byte cannot be sent\n");
+        arrived = -1;
+    } else {
+        arrived = WaitForByte(receiver, 2000);
+    }
     if (arrived == 1) {
-        printf("byte sent: '%c' arrived\n", SioGetByte(receiver));
+        byte = SioGetByte(receiver);
+        if (byte >= 0) {
+            printf("byte sent: '%c' arrived\n", byte);
+        } else {
+            printf("byte sent: the read failed (%d)\n", byte);
+        }
     } else {
         printf("byte sent: nothing arrived (%d)\n", arrived);
     }
-    SioClosePort(sender);
-    SioClosePort(receiver);
-    return quiet == 0 && arrived == 1 ? 0 : 1;
+    closed = SioClosePort(sender) > 0;
+    closed = SioClosePort(receiver) > 0 && closed;
+    return quiet == 0 && byte == 'A' && closed ? 0 : 1;
 }

@@ -9,7 +9,8 @@ namespace comport {
 
 constexpr int kHighestComNumber = 256;
 
-// "COM3" or "com3" -> 2; -1 for anything that is not COM1..COM256.
+// "COM3", "com3" or \\.\COM3 -> 2; -1 for anything that is not COM1..COM256
+// (the library's reading of port names).
 int ParsePortName(const std::string& text);
 std::string PortName(int portIndex);  // 2 -> "COM3"
 

@@ -1,5 +1,5 @@
-# The console programs on Linux: the same sources as on Windows, with the
-# system's port list and --list of their own. The window stays a Windows
+# The console programs on Linux: the same sources as on Windows, but for the
+# hint on a port that did not open (port_name_posix.cpp). The window stays a Windows
 # program; of the tool only the sequence code the programs share is built.
 set(app ${PROJECT_SOURCE_DIR}/app)
 add_library(vantoro_app STATIC ${app}/controller_line.cpp ${app}/error_text.cpp ${app}/home_sequence.cpp
@@ -24,7 +24,7 @@ add_executable(tmcl-sim ${tools}/tmcl-sim/main.cpp)
 target_link_libraries(tmcl-sim PRIVATE tmcl_sim_core project_warnings)
 
 add_library(vantoro_home_core STATIC ${tools}/vantoro-home/home_options.cpp ${tools}/vantoro-home/home_run.cpp
-  ${tools}/vantoro-home/port_list_posix.cpp ${tools}/vantoro-home/reply_report.cpp
+  ${tools}/vantoro-home/port_list.cpp ${tools}/vantoro-home/reply_report.cpp
   ${tools}/vantoro-home/status_query.cpp)
 target_include_directories(vantoro_home_core PUBLIC ${tools}/vantoro-home)
 target_link_libraries(vantoro_home_core PUBLIC tmcl tool_common vantoro_app PRIVATE project_warnings)

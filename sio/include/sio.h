@@ -5,9 +5,13 @@
  *
  * Up to 256 ports (index 0 = COM1 ... 255 = COM256), each opened for
  * overlapped I/O, or for synchronous I/O in old-Windows mode, with byte and
- * block transfers, line settings, modem lines, break, event waits and window
- * notification. The header compiles from C and C++, before or after
- * `<windows.h>`, which defines `IE_BADID` .. `IE_BAUDRATE` with the same values.
+ * block transfers, reads and writes with a time-out, line settings, modem
+ * lines, break, event waits and window notification; the ports the system
+ * has are found by name and listed with what their devices are. The header
+ * compiles from C and C++, before or after `<windows.h>`, which defines
+ * `IE_BADID` .. `IE_BAUDRATE` with the same values; it needs nothing from
+ * `<windows.h>`: the system's values that the calls take and give have names
+ * of their own here (@ref sio_values).
  *
  * @section sio_conventions Conventions shared by every call
  *  - Every argument and result is a signed 32-bit integer unless stated.
@@ -15,13 +19,15 @@
  *    a non-negative value that each call defines (not always 0).
  *  - Calls that take a port check, in this order: the index (`IE_BADID` for
  *    anything outside 0..255 unless the call has a port -1 form), then that
- *    the port is open (`IE_NOPEN`). SioPortControl and SioWaitChar have no
- *    not-open rule. SioSetParams checks its arguments before the port.
+ *    the port is open (`IE_NOPEN`). SioPortControl, SioWaitChar and
+ *    SioPortInfo have no not-open rule. SioSetParams checks its arguments
+ *    before the port.
  *  - Letter arguments are character codes and case matters ('S' is not 's').
  *    The line calls and SioQueryInfo look at the low 8 bits of the letter;
  *    SioOption and SioPortControl at the whole value.
- *  - Only SioOpenPort and SioWaitChar keep a system error for SioWinError
- *    (with `SIO_WIN_ERROR`). Failed transfers and event waits give
+ *  - SioOpenPort, SioWaitChar, SioSetParams and SioSetFlow keep a system
+ *    error for SioWinError with `SIO_WIN_ERROR`; SioSetBaud keeps one with
+ *    its 0 for a refused rate. Failed transfers and event waits give
  *    `SIO_IO_FAILED` and keep none. SioSetBaud, SioLineDTR/SioLineRTS 'S'
  *    and 'C', and SioBreakControl 'A' and 'C' hand back the system call's own
  *    result: nonzero done, 0 refused.
@@ -31,8 +37,9 @@
  *    failed event creation at open, an assertion report on stderr.
  *  - Each port keeps its own line settings (a copy of the device's DCB):
  *    every setting call changes its fields in that copy and hands the whole
- *    copy to the device, so a value the device refused is sent again with
- *    the next setting call.
+ *    copy to the device. When the device refuses it, the copy becomes what
+ *    the device holds again (the settings before the call), so the next
+ *    setting call does not send the refused values once more.
  *
  * @section sio_threads Which calls may run at the same time
  *  - Calls on different ports may run at the same time from different
@@ -40,9 +47,13 @@
  *  - The calls for one port are made from one thread at a time, except the
  *    calls that wake a waiter from outside: SioPortControl 'S', SioNotify
  *    with window 0 and SioClosePort may be made from another thread while
- *    SioWaitEvent or SioWaitChar waits on that port, or while the port's
- *    notification thread runs. A wake that comes at any moment of such a
- *    wait, even before the wait has begun to wait, ends it with `SIO_DONE`.
+ *    SioWaitEvent, SioWaitChar, SioReadTimed, SioReadSome or SioWriteTimed
+ *    waits on that port, or while the port's notification thread runs. A
+ *    wake that comes at any moment of such a wait, even before the wait has
+ *    begun to wait, ends it: the event waits with `SIO_DONE`, the timed
+ *    transfers with the count they have. One wake ends them all.
+ *  - SioPortIndex, SioNextPort and SioPortInfo use no port's state and may
+ *    be called at any time, from any thread.
  *  - A port's event wait serves one waiter at a time: while a notification
  *    thread runs for the port (from SioNotify until the thread has posted its
  *    message), the program does not call SioWaitEvent or SioWaitChar on that
@@ -54,7 +65,8 @@
  *    that comes later returns `IE_NOPEN`, SioWaitChar `SIO_WIN_ERROR`, a
  *    wake wakes nothing, and a second SioClosePort of the port at the same
  *    time returns `IE_NOPEN` and closes nothing), then wakes the wait in
- *    progress (it returns `SIO_DONE`) and the notification thread, and closes
+ *    progress (an event wait returns `SIO_DONE`, a timed transfer its count)
+ *    and the notification thread, and closes
  *    the port's handles only once they have left the port: no call ever uses
  *    a handle that was closed, or that the system has handed out again. It
  *    waits for a wait (and a SioNotify that is starting its thread) up to
@@ -76,8 +88,10 @@
  *    -1 forms of SioOpenPort, SioSetBaud and SioSetParams, SioOption, and
  *    SioPortControl 'O' and 'X'.
  *  - SioQueryInfo may be called at any time, from any thread.
- *  - SioWinError reports the error kept by the last failing call of any
- *    thread; its text and its result belong to the same error.
+ *  - SioWinError reports the error kept by the calling thread's last
+ *    failing call (each thread has its own, kept without the heap), so
+ *    another thread's failure never replaces it; its text and its result
+ *    belong to the same error.
  *  - No call holds a lock while it waits. Two internal steps are guarded:
  *    the first call that needs the library's tables fills them, and a call
  *    on another thread that comes meanwhile sleeps in 1 ms steps until they
@@ -100,8 +114,10 @@
  * time of its open: it is on from the start on Windows 95 and NT 4.0, and
  * SioPortControl 'O' switches it (0 on, other values off). Each port keeps
  * the mode it was opened in until it is closed. In synchronous mode reads
- * and writes are plain system calls, SioWaitEvent and SioWaitChar return
- * `SIO_DONE` at once without waiting, and nothing can wake a waiter.
+ * and writes are plain system calls (the timed ones block in the system up
+ * to their time-out), SioWaitEvent and SioWaitChar return `SIO_DONE` at once
+ * without waiting, and nothing can wake a waiter: a wake or a close from
+ * another thread does not end a timed transfer there.
  *
  * @section sio_platform Platform note: drivers whose event wait does not block
  * Where the driver's WaitCommEvent does not block (Wine on a pseudo-terminal
@@ -215,6 +231,11 @@
  *
  * `IE_` values are spelled exactly as `<windows.h>` spells them, so that
  * either header may come first without a redefinition warning.
+ *
+ * No call returns `IE_OPEN`, `IE_MEMORY`, `IE_DEFAULT`, `IE_HARDWARE`,
+ * `IE_BYTESIZE`, `IE_BAUDRATE` or `SIO_TIMEOUT`: they are defined for
+ * callers that report such conditions in the library's terms (a timed
+ * transfer whose time passes returns the count it has, not `SIO_TIMEOUT`).
  * @{
  */
 #ifndef IE_BADID
@@ -222,7 +243,7 @@
 #define IE_BADID (-1)
 #endif
 #ifndef IE_OPEN
-/** @brief Defined for callers; no call returns it. */
+/** @brief For callers only (see above). */
 #define IE_OPEN (-2)
 #endif
 #ifndef IE_NOPEN
@@ -230,46 +251,50 @@
 #define IE_NOPEN (-3)
 #endif
 #ifndef IE_MEMORY
-/** @brief Defined for callers; no call returns it. */
+/** @brief For callers only (see above). */
 #define IE_MEMORY (-4)
 #endif
 #ifndef IE_DEFAULT
-/** @brief Defined for callers; no call returns it. */
+/** @brief For callers only (see above). */
 #define IE_DEFAULT (-5)
 #endif
 #ifndef IE_HARDWARE
-/** @brief Defined for callers; no call returns it. */
+/** @brief For callers only (see above). */
 #define IE_HARDWARE (-10)
 #endif
 #ifndef IE_BYTESIZE
-/** @brief Defined for callers; no call returns it. */
+/** @brief For callers only (see above). */
 #define IE_BYTESIZE (-11)
 #endif
 #ifndef IE_BAUDRATE
-/** @brief Defined for callers; no call returns it. */
+/** @brief For callers only (see above). */
 #define IE_BAUDRATE (-12)
 #endif
 
 /** @brief A transfer or event-wait system call failed (SioPutByte,
- * SioWriteBlock, SioGetByte, SioReadBlock, SioWaitEvent, SioWaitChar); no
- * system error is kept. Equal to the failed state of an overlapped operation. */
+ * SioWriteBlock, SioGetByte, SioReadBlock, the timed transfers, SioWaitEvent,
+ * SioWaitChar); no system error is kept. Equal to the failed state of an
+ * overlapped operation. */
 #define SIO_IO_FAILED (-13)
-/** @brief Nothing moved: SioGetByte found no byte; SioPutByte or SioWriteBlock
- * found the port's previous write still running; SioPutByte's wait for its
- * write failed. */
+/** @brief Nothing moved or nothing more: SioGetByte found no byte;
+ * SioPutByte, SioWriteBlock or SioWriteTimed found the port's previous write
+ * still running; SioPutByte's wait for its write failed; SioNextPort found no
+ * port after the one given; SioPortInfo found no such port. */
 #define SIO_NO_DATA (-100)
 /** @brief An argument outside its allowed values (null buffer, count or size
- * below 1, unknown letter of a line call, parameter of SioSetParams). */
+ * below 1, a time-out below -1, unknown letter of a line call or of
+ * SioPortInfo, parameter of SioSetParams). */
 #define SIO_RANGE (-101)
-/** @brief A system call of SioOpenPort or SioWaitChar failed; SioWinError
- * gives its error code and text. */
+/** @brief A system call of SioOpenPort or SioWaitChar failed, or the device
+ * refused the settings of SioSetParams or SioSetFlow; SioWinError gives its
+ * error code and text. */
 #define SIO_WIN_ERROR (-103)
 /** @brief SioOpenPort: the system refused the queue sizes while refusal is
  * not tolerated (SioPortControl 'X' with 0). */
 #define SIO_BUFFERS (-105)
 /** @brief SioNotify: the notification thread cannot be created or started. */
 #define SIO_THREAD (-106)
-/** @brief Defined for callers; no call returns it. */
+/** @brief For callers only (see above). */
 #define SIO_TIMEOUT (-107)
 /** @brief SioReadUart: the platform forbids direct port input (Windows NT and
  * later, Wine), or the fault guard could not be installed. A code of its own,
@@ -289,13 +314,50 @@
 #define SIO_DONE 3
 /** @} */
 
+/**
+ * @defgroup sio_values Names for the system's values
+ * @brief The event bits (SioWaitEvent, SioNotify), the line-error bits
+ * (SioLineErrors), and the parity and stop-bit values (SioSetParams), equal
+ * to the system's `EV_`, `CE_`, parity and stop-bit values, for programs
+ * with or without `<windows.h>`.
+ * @{
+ */
+#define SIO_EV_RXCHAR 0x0001  /**< a byte arrived */
+#define SIO_EV_RXFLAG 0x0002  /**< the event character arrived */
+#define SIO_EV_TXEMPTY 0x0004 /**< the transmit queue ran empty */
+#define SIO_EV_CTS 0x0008     /**< CTS changed */
+#define SIO_EV_DSR 0x0010     /**< DSR changed */
+#define SIO_EV_RLSD 0x0020    /**< DCD changed */
+#define SIO_EV_BREAK 0x0040   /**< a break arrived */
+#define SIO_EV_ERR 0x0080     /**< a line error (framing, overrun, parity) */
+#define SIO_EV_RING 0x0100    /**< the ring input rose */
+
+#define SIO_CE_RXOVER 0x0001   /**< receive queue overflow */
+#define SIO_CE_OVERRUN 0x0002  /**< overrun: a byte was lost in the device */
+#define SIO_CE_RXPARITY 0x0004 /**< parity error */
+#define SIO_CE_FRAME 0x0008    /**< framing error */
+#define SIO_CE_BREAK 0x0010    /**< break */
+#define SIO_CE_TXFULL 0x0100   /**< transmit queue full */
+
+#define SIO_PARITY_NONE 0  /**< no parity bit */
+#define SIO_PARITY_ODD 1   /**< odd parity */
+#define SIO_PARITY_EVEN 2  /**< even parity */
+#define SIO_PARITY_MARK 3  /**< parity bit always 1 */
+#define SIO_PARITY_SPACE 4 /**< parity bit always 0 */
+
+#define SIO_STOP_1 0   /**< one stop bit */
+#define SIO_STOP_1_5 1 /**< one and a half stop bits (devices take it with 5 data bits only) */
+#define SIO_STOP_2 2   /**< two stop bits */
+/** @} */
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /**
  * @defgroup sio_ports Ports
- * @brief Opening and closing ports, and the line defaults of the next opens.
+ * @brief Opening and closing ports, the line defaults of the next opens,
+ * and the ports the system has.
  * @{
  */
 
@@ -362,6 +424,52 @@ SIO_API int SIO_CALL SioOpenPort(int port, int rxQueue, int txQueue);
  *         closing it.
  */
 SIO_API int SIO_CALL SioClosePort(int port);
+
+/**
+ * @brief The index of a port's name: "COM14", "com14" or "\\.\COM14"
+ * give 13.
+ * @param name COM1 .. COM256, any case, with or without the device prefix
+ *        "\\.\"; 1 to 3 digits, nothing after them.
+ * @return the index, 0..255.
+ * @retval IE_BADID anything else, or a null name.
+ */
+SIO_API int SIO_CALL SioPortIndex(const char *name);
+
+/**
+ * @brief The next port that the system has now, from the system's table of
+ * device names (nothing is opened).
+ *
+ * `for (int p = SioNextPort(-1); p >= 0; p = SioNextPort(p))` visits them
+ * all, in rising order.
+ * @param after -1 for the first port, else the index after which to look.
+ * @return the index of the next port, 0..255.
+ * @retval SIO_NO_DATA no port after it.
+ * @retval IE_BADID after outside -1..255.
+ */
+SIO_API int SIO_CALL SioNextPort(int after);
+
+/**
+ * @brief What the system tells of a port's device, by letter, as text.
+ *
+ * | letter | text                                                        |
+ * |--------|-------------------------------------------------------------|
+ * | 'N'    | the device's friendly name, "USB Serial Port (COM7)"        |
+ * | 'U'    | USB vendor and product id, "0403:6001"; empty when not USB  |
+ * | 'P'    | the device path the name maps to, "\Device\Serial0"        |
+ *
+ * 'N' and 'U' come from the system's device setup and are empty when it
+ * does not know the device. Open or not does not matter. Texts are cut to
+ * size - 1 characters; 256 bytes hold any of them.
+ * @param port 0..255.
+ * @param letter 'N', 'U' or 'P'.
+ * @param buffer where the text goes, always terminated.
+ * @param size its size, 1 or more.
+ * @return the length of the text placed.
+ * @retval SIO_NO_DATA the system has no such port (buffer not touched).
+ * @retval SIO_RANGE another letter, a null buffer or size below 1.
+ * @retval IE_BADID port outside 0..255.
+ */
+SIO_API int SIO_CALL SioPortInfo(int port, int letter, char *buffer, int size);
 /** @} */
 
 /**
@@ -504,9 +612,9 @@ SIO_API int SIO_CALL SioTxCount(int port);
  * @brief The line errors that the device saw since its status was last
  * queried, ANDed with mask; the query clears them.
  *
- * Bits (the system's `CE_` values): 0x01 receive queue overflow, 0x02
- * overrun, 0x04 parity error, 0x08 framing error, 0x10 break, 0x100 transmit
- * queue full.
+ * Bits (the system's `CE_` values, `SIO_CE_` here): 0x01 receive queue
+ * overflow, 0x02 overrun, 0x04 parity error, 0x08 framing error, 0x10 break,
+ * 0x100 transmit queue full.
  * @param port 0..255, open.
  * @param mask the bits of interest.
  * @return the bits seen, ANDed with mask.
@@ -514,6 +622,70 @@ SIO_API int SIO_CALL SioTxCount(int port);
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
 SIO_API int SIO_CALL SioLineErrors(int port, int mask);
+
+/**
+ * @brief Reads until size bytes have arrived or timeoutMs has passed.
+ *
+ * A pushed-back byte comes first; like every read it clears the device's
+ * line errors, and the bytes are not masked to the data bits. The wait is
+ * the device's own time-out (set for the call and kept for the next timed
+ * call; the plain transfers put the open's back) and the port's wake: no
+ * polling. SioPortControl 'S' and SioClosePort from another thread end it
+ * early with what it has (not in synchronous mode, @ref sio_modes).
+ * @param port 0..255, open.
+ * @param buffer where the bytes go.
+ * @param size how many bytes to wait for, 1 or more.
+ * @param timeoutMs milliseconds; 0 takes what has arrived, -1 waits without
+ *        limit.
+ * @return the number of bytes placed in the buffer, 0 to size.
+ * @retval SIO_RANGE null buffer, size below 1 or time-out below -1.
+ * @retval SIO_IO_FAILED the read cannot start and nothing was read.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions (also when a close
+ *         came first).
+ */
+SIO_API int SIO_CALL SioReadTimed(int port, char *buffer, int size, int timeoutMs);
+
+/**
+ * @brief Reads what has arrived, up to size bytes, waiting up to timeoutMs
+ * for the first byte when nothing has.
+ *
+ * Returns as soon as at least one byte is there. Otherwise as SioReadTimed.
+ * @param port 0..255, open.
+ * @param buffer where the bytes go.
+ * @param size its size in bytes, 1 or more.
+ * @param timeoutMs milliseconds; 0 takes what has arrived, -1 waits without
+ *        limit.
+ * @return the number of bytes placed in the buffer, 1 to size; 0 when none
+ *         came in the time, or a wake or close came first.
+ * @retval SIO_RANGE null buffer, size below 1 or time-out below -1.
+ * @retval SIO_IO_FAILED the read cannot start and nothing was read.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
+SIO_API int SIO_CALL SioReadSome(int port, char *buffer, int size, int timeoutMs);
+
+/**
+ * @brief Writes a block and waits until it has left or timeoutMs has
+ * passed; the rest is then not sent.
+ *
+ * The device's own write time-out bounds the write (under 'H' flow control
+ * with CTS low the bytes wait no longer than that). Not affected by no-wait
+ * mode. SioPortControl 'S' and SioClosePort from another thread end it
+ * early (not in synchronous mode). A write that the driver does not give up
+ * within 50 ms of its end goes on in the caller's buffer, as a no-wait write
+ * does, and counts 0.
+ * @param port 0..255, open.
+ * @param buffer the bytes.
+ * @param size the number of bytes, 1 or more.
+ * @param timeoutMs milliseconds; 0 sends what can leave at once, -1 waits
+ *        without limit.
+ * @return the number of bytes that left, 0 to size.
+ * @retval SIO_RANGE null buffer, size below 1 or time-out below -1.
+ * @retval SIO_NO_DATA the port's previous (no-wait) write is still running;
+ *         nothing was started.
+ * @retval SIO_IO_FAILED the write cannot start.
+ * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
+ */
+SIO_API int SIO_CALL SioWriteTimed(int port, const char *buffer, int size, int timeoutMs);
 /** @} */
 
 /**
@@ -535,12 +707,13 @@ SIO_API int SIO_CALL SioLineErrors(int port, int mask);
  * | 4    | 4800  | 9    | 115200 |
  *
  * Any other value is the rate itself (a negative value as its unsigned
- * 32-bit equivalent). The port keeps the new rate even when the device
- * refuses it.
+ * 32-bit equivalent). A rate the device refuses is not kept: the port's
+ * settings stay what the device holds.
  * @param port 0..255, open, or -1 for the default.
  * @param baud a code 0..9 or a rate.
  * @retval nonzero the device took the rate.
- * @retval 0 the device refused it; or port -1 (always 0).
+ * @retval 0 the device refused it (SioWinError gives the system's error);
+ *         or port -1 (always 0).
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
 SIO_API int SIO_CALL SioSetBaud(int port, int baud);
@@ -553,11 +726,15 @@ SIO_API int SIO_CALL SioSetBaud(int port, int baud);
  * framing, DTR and RTS that SioLineDTR / SioLineRTS last raised are raised
  * again. SioGetByte masks to the new data bits from now on.
  * @param port 0..255, open, or -1 for the defaults.
- * @param parity 0 none, 1 odd, 2 even, 3 mark, 4 space.
- * @param stopBits 0 one, 1 one and a half, 2 two.
+ * @param parity 0 none, 1 odd, 2 even, 3 mark, 4 space (`SIO_PARITY_`).
+ * @param stopBits 0 one, 1 one and a half, 2 two (`SIO_STOP_1`,
+ *        `SIO_STOP_1_5`, `SIO_STOP_2`). Devices refuse one and a half with
+ *        6 to 8 data bits, and two with 5.
  * @param dataBits 5..8.
- * @retval 0 done, whether or not the device took the framing (the port keeps
- *         it and sends it again with its next setting call).
+ * @retval 0 the device took the framing (or port -1: the defaults are set).
+ * @retval SIO_WIN_ERROR the device refused it; SioWinError gives the
+ *         system's error. The port keeps the framing the device holds, and
+ *         SioGetByte masks to its data bits.
  * @retval SIO_RANGE an argument outside its values.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
@@ -576,8 +753,9 @@ SIO_API int SIO_CALL SioSetParams(int port, int parity, int stopBits, int dataBi
  * last raised are raised again.
  * @param port 0..255, open.
  * @param letter 'H', 'N' or 'S'.
- * @retval 1 done, whether or not the device took it (the port keeps it and
- *         sends it again with its next setting call).
+ * @retval 1 the device took it.
+ * @retval SIO_WIN_ERROR the device refused it; SioWinError gives the
+ *         system's error. The port keeps the flow control the device holds.
  * @retval SIO_RANGE another letter.
  * @retval IE_BADID, IE_NOPEN see @ref sio_conventions.
  */
@@ -693,7 +871,7 @@ SIO_API int SIO_CALL SioReadUart(int port, int offset);
  * @brief Waiting for comm events, for one character, and window
  * notification by a thread of the library.
  *
- * Event mask bits (the system's `EV_` values): 0x001 a byte arrived, 0x002
+ * Event mask bits (the system's `EV_` values, `SIO_EV_` here): 0x001 a byte arrived, 0x002
  * the event character arrived, 0x004 the transmit queue ran empty, 0x008 CTS
  * changed, 0x010 DSR changed, 0x020 DCD changed, 0x040 break, 0x080 line
  * error, 0x100 ring. Which events occurred is not handed back.
@@ -846,13 +1024,13 @@ SIO_API int SIO_CALL SioPortControl(int port, int letter, int value);
 SIO_API int SIO_CALL SioQueryInfo(int letter);
 
 /**
- * @brief The system error that the library kept last (SioOpenPort and
- * SioWaitChar keep one with `SIO_WIN_ERROR`), and its text.
+ * @brief The system error that the calling thread's last failing call kept
+ * (see @ref sio_conventions for the calls that keep one), and its text.
  *
  * The text is the system's message for the code, usually ending in a line
  * break, except that "The system cannot find the file specified." reads "The
- * system cannot find the port specified.". Before any failure the kept code
- * is 0. SioWinError never fails: it returns the code whatever became of the
+ * system cannot find the port specified.". Before any failure of the
+ * calling thread the kept code is 0. SioWinError never fails: it returns the code whatever became of the
  * text.
  * @param buffer where the text goes (size > 0): at most size - 1 characters,
  *        always terminated, empty when the system has no text for the code.

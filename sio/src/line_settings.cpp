@@ -1,7 +1,8 @@
 // Line settings and control lines of an open port. Every setting call writes
 // its own fields into the port's stored DCB and hands the whole copy to the
-// device, so what earlier calls set stays in force; DTR and RTS that the
-// caller raised are raised again after a framing or flow change.
+// device, so what earlier calls set stays in force; a refused change is taken
+// back out of the copy. DTR and RTS that the caller raised are raised again
+// after a framing or flow change.
 #include "sio_state.h"
 #include "sys_table.h"
 
@@ -49,8 +50,27 @@ void ReassertLines(const PortEntry& entry) {
     if (entry.lineBits & kRtsBit) sys.EscapeCommFunction(entry.handle, SETRTS);
 }
 
-void ApplyDcbAndReassertLines(const PortEntry& entry) {
-    if (sys.SetCommState(entry.handle, entry.dcb)) ReassertLines(entry);
+// Hands the port's settings copy to the device. A refusal keeps the system's
+// error and makes the copy what the device holds again (asked anew, or the
+// copy from before the change when the device cannot be asked), so the next
+// setting call does not send the refused values once more.
+BOOL ApplyDcb(PortEntry& entry, const DCB& before) {
+    if (sys.SetCommState(entry.handle, entry.dcb)) return TRUE;
+    lastWinError = sys.GetLastError();
+    DCB held = before;
+    held.DCBlength = sizeof(DCB);
+    if (sys.GetCommState(entry.handle, &held))
+        *entry.dcb = held;
+    else
+        *entry.dcb = before;
+    entry.dataMask = static_cast<BYTE>((1u << entry.dcb->ByteSize) - 1u);
+    return FALSE;
+}
+
+int ApplyDcbAndReassertLines(PortEntry& entry, const DCB& before) {
+    if (!ApplyDcb(entry, before)) return SIO_WIN_ERROR;
+    ReassertLines(entry);
+    return 0;
 }
 
 // SioLineDTR and SioLineRTS: the bit records the command even when the
@@ -95,8 +115,9 @@ extern "C" int SioSetBaud(int port, int baud) {
     int check = CheckOpenPort(port);
     if (check != 0) return check;
     PortEntry& entry = portTable[port];
+    const DCB before = *entry.dcb;
     entry.dcb->BaudRate = rate;
-    return sys.SetCommState(entry.handle, entry.dcb);  // nonzero taken, 0 refused
+    return ApplyDcb(entry, before);  // nonzero taken, 0 refused
 }
 
 extern "C" int SioSetParams(int port, int parity, int stopBits, int dataBits) {
@@ -112,12 +133,12 @@ extern "C" int SioSetParams(int port, int parity, int stopBits, int dataBits) {
     int check = CheckOpenPort(port);
     if (check != 0) return check;
     PortEntry& entry = portTable[port];
+    const DCB before = *entry.dcb;
     entry.dcb->Parity = static_cast<BYTE>(parity);
     entry.dcb->StopBits = static_cast<BYTE>(stopBits);
     entry.dcb->ByteSize = static_cast<BYTE>(dataBits);
     entry.dataMask = static_cast<BYTE>((1u << dataBits) - 1u);
-    ApplyDcbAndReassertLines(entry);
-    return 0;
+    return ApplyDcbAndReassertLines(entry, before);
 }
 
 extern "C" int SioSetFlow(int port, int letter) {
@@ -126,12 +147,12 @@ extern "C" int SioSetFlow(int port, int letter) {
     const FlowMode* mode = FindFlowMode(LetterOf(letter));
     if (!mode) return SIO_RANGE;
     PortEntry& entry = portTable[port];
+    const DCB before = *entry.dcb;
     entry.dcb->fOutxCtsFlow = mode->outxCtsFlow;
     entry.dcb->fRtsControl = mode->rtsControl;
     entry.dcb->fInX = mode->inX;
     entry.dcb->fOutX = mode->outX;
-    ApplyDcbAndReassertLines(entry);
-    return 1;
+    return ApplyDcbAndReassertLines(entry, before) == 0 ? 1 : SIO_WIN_ERROR;
 }
 
 extern "C" int SioLineDTR(int port, int letter) { return ControlLine(port, letter, kDtrBit, SETDTR, CLRDTR); }

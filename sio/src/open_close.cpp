@@ -120,6 +120,7 @@ int PortIoSetup(int port, HANDLE device, int synchronous) {
     io.synchronous = synchronous;
     io.eventOutstanding = false;
     io.readKept = 0;
+    io.timedTimeouts = false;
     if (synchronous) {
         syncMode = 1;  // kept for the record; the port follows io.synchronous
         return SIO_DONE;
@@ -127,6 +128,8 @@ int PortIoSetup(int port, HANDLE device, int synchronous) {
     if (!InitOverlapped(io.readOv)) return SIO_IO_FAILED;
     if (!InitOverlapped(io.writeOv)) return SIO_IO_FAILED;
     if (!InitOverlapped(io.eventOv)) return SIO_IO_FAILED;
+    io.transferWake = sys.CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!io.transferWake) return SIO_IO_FAILED;
     io.readStatus = 0;
     io.writeStatus = 0;
     io.eventStatus = 0;
@@ -138,6 +141,7 @@ void SignalEventWait(int port) {
     if (ioTable[port].synchronous) return;
     HANDLE event = ioTable[port].eventOv.hEvent;
     if (event) sys.SetEvent(event);
+    if (ioTable[port].transferWake) sys.SetEvent(ioTable[port].transferWake);
 }
 
 void WakeFromOutside(int port) {
@@ -187,6 +191,8 @@ void CloseEvents(int port) {
         if (ov->hEvent) sys.CloseHandle(ov->hEvent);  // not counted: only device and thread closes are
         ov->hEvent = nullptr;
     }
+    if (io.transferWake) sys.CloseHandle(io.transferWake);
+    io.transferWake = nullptr;
 }
 
 namespace {

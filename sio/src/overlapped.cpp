@@ -153,6 +153,16 @@ int AwaitArrivedRead(int port) {
     return SIO_DONE;
 }
 
+int AwaitEndedWrite(int port) {
+    PortIo& io = ioTable[port];
+    if (io.synchronous || io.writeStatus != SIO_PENDING) return AwaitWrite(port, 0);
+    DWORD moved = 0;
+    if (!EndRequest(io, io.writeOv, moved)) return SIO_PENDING;
+    io.bytesWritten = moved;
+    io.writeStatus = SIO_DONE;
+    return SIO_DONE;
+}
+
 DWORD FinishRead(int port) {
     PortIo& io = ioTable[port];
     return FinishTransfer(io, io.readStatus, io.readOv, io.bytesRead);

@@ -48,5 +48,8 @@ bool OpeningRequestsOver(int port);
 // SIO_PENDING when the read did not end within a short bound: it goes on in
 // the storage it was given, so reads are given the port's own buffer.
 int AwaitArrivedRead(int port);
+// The same for a started write: one that still runs is cancelled, and the
+// bytes that left before it ended become its count.
+int AwaitEndedWrite(int port);
 
 }  // namespace sio

@@ -26,7 +26,7 @@ BYTE tolerateSetupFailure = 1;
 int messageBoxes = 1;
 int oldWindows = 0;
 std::atomic<int> syncMode{0};
-std::atomic<DWORD> lastWinError{0};
+ThreadWinError lastWinError;
 std::atomic<int> threadsStarted{0};
 std::atomic<int> threadsEnded{0};
 std::atomic<int> closeFailures{0};
@@ -39,6 +39,11 @@ COMSTAT commStat;
 const COMMTIMEOUTS openTimeouts = {MAXDWORD, 0, 0, 0, 0};
 
 namespace {
+// The slot of lastWinError; taken once for the process. Where the system has
+// no slot left, the errors are kept in one word for every thread instead.
+DWORD winErrorSlot = TLS_OUT_OF_INDEXES;
+std::atomic<DWORD> sharedWinError{0};
+std::atomic<bool> winErrorShared{false};
 // Guards the copy into commStat, which two ports' calls may publish at once.
 std::atomic_flag commStatBusy = ATOMIC_FLAG_INIT;
 // How long a caller that finds the flag or the tables taken sleeps before it
@@ -70,6 +75,7 @@ void LibraryInit() {
         return;
     }
     oldWindows = IsOldWindows();
+    if (winErrorSlot == TLS_OUT_OF_INDEXES) winErrorSlot = sys.TlsAlloc();
     for (int port = 0; port < kPortCount; ++port) {
         portTable[port].handle = INVALID_HANDLE_VALUE;
         portTable[port].lineBits = 0;
@@ -77,6 +83,25 @@ void LibraryInit() {
         portTable[port].dcb = &dcbTable[port];
     }
     initDone.store(kInitDone, std::memory_order_release);
+}
+
+// Before the library's first call has taken the slot there is no failure
+// to keep; the shared word holds what is assigned until then.
+ThreadWinError& ThreadWinError::operator=(DWORD code) {
+    // The code itself is the slot's value: nothing to allocate or free.
+    LPVOID value = reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(code));
+    if (winErrorShared || winErrorSlot == TLS_OUT_OF_INDEXES) {
+        sharedWinError = code;
+    } else if (!sys.TlsSetValue(winErrorSlot, value)) {
+        winErrorShared = true;  // from now on for every thread, so reads and writes agree
+        sharedWinError = code;
+    }
+    return *this;
+}
+
+ThreadWinError::operator DWORD() const {
+    if (winErrorShared || winErrorSlot == TLS_OUT_OF_INDEXES) return sharedWinError;
+    return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(sys.TlsGetValue(winErrorSlot)));
 }
 
 // Signed comparison on purpose: -1 and INT_MIN are as invalid as 256.

@@ -151,6 +151,13 @@ struct PortIo {
     BYTE readBuffer[kReadBufferSize];
     DWORD readKept;
     DWORD readFrom;
+    // Set by every wake of the port (auto-reset), so the timed transfers can
+    // wait for their operation and a wake at once.
+    HANDLE transferWake;
+    // The device's time-outs as the timed transfers last set them; false
+    // while the open's time-outs are in force.
+    bool timedTimeouts;
+    COMMTIMEOUTS timeoutsInForce;
 };
 
 extern PortEntry portTable[kPortCount];
@@ -177,8 +184,15 @@ extern int oldWindows;
 // follows its own PortIo::synchronous, not this. Opens on several threads may
 // set it at once.
 extern std::atomic<int> syncMode;
-// Written by a failing call on any thread; SioWinError reads the latest.
-extern std::atomic<DWORD> lastWinError;
+// The system error of the calling thread's last failing call, kept in a
+// thread-local slot of the system's (no heap): assigning keeps it for the
+// calling thread, reading gives the calling thread's.
+class ThreadWinError {
+public:
+    ThreadWinError& operator=(DWORD code);
+    operator DWORD() const;
+};
+extern ThreadWinError lastWinError;
 // Raised by notification threads (of any port, at once) and by failed closes
 // on either thread, so the increments are atomic.
 extern std::atomic<int> threadsStarted;

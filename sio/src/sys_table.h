@@ -5,6 +5,8 @@
 #pragma once
 
 #include <windows.h>
+// setupapi.h needs windows.h first.
+#include <setupapi.h>
 
 namespace sio {
 
@@ -48,6 +50,7 @@ struct SysTable {
     decltype(&::SetEvent) SetEvent = ::SetEvent;
     decltype(&::ResetEvent) ResetEvent = ::ResetEvent;
     decltype(&::WaitForSingleObject) WaitForSingleObject = ::WaitForSingleObject;
+    decltype(&::WaitForMultipleObjects) WaitForMultipleObjects = ::WaitForMultipleObjects;
     decltype(&::CreateThread) CreateThread = ::CreateThread;
     decltype(&::ResumeThread) ResumeThread = ::ResumeThread;
     decltype(&::SetThreadPriority) SetThreadPriority = ::SetThreadPriority;
@@ -61,6 +64,20 @@ struct SysTable {
     // The clock of every bounded wait: a Sleep may take longer than asked
     // (a whole timer tick), so bounds are measured, never counted in sleeps.
     decltype(&::GetTickCount64) GetTickCount64 = ::GetTickCount64;
+    decltype(&::TlsAlloc) TlsAlloc = ::TlsAlloc;
+    decltype(&::TlsGetValue) TlsGetValue = ::TlsGetValue;
+    decltype(&::TlsSetValue) TlsSetValue = ::TlsSetValue;
+
+    // The ports the system has, and what their devices are.
+    decltype(&::QueryDosDeviceA) QueryDosDeviceA = ::QueryDosDeviceA;
+    decltype(&::SetupDiGetClassDevsA) SetupDiGetClassDevsA = ::SetupDiGetClassDevsA;
+    decltype(&::SetupDiEnumDeviceInfo) SetupDiEnumDeviceInfo = ::SetupDiEnumDeviceInfo;
+    decltype(&::SetupDiGetDeviceRegistryPropertyA) SetupDiGetDeviceRegistryPropertyA =
+        ::SetupDiGetDeviceRegistryPropertyA;
+    decltype(&::SetupDiOpenDevRegKey) SetupDiOpenDevRegKey = ::SetupDiOpenDevRegKey;
+    decltype(&::SetupDiDestroyDeviceInfoList) SetupDiDestroyDeviceInfoList = ::SetupDiDestroyDeviceInfoList;
+    decltype(&::RegQueryValueExA) RegQueryValueExA = ::RegQueryValueExA;
+    decltype(&::RegCloseKey) RegCloseKey = ::RegCloseKey;
 
     // System information, errors and the user.
     decltype(&::GetVersion) GetVersion = ::GetVersion;

@@ -9,6 +9,7 @@
 #include "overlapped.h"
 #include "sio_state.h"
 #include "sys_table.h"
+#include "timed_transfer.h"
 
 namespace sio {
 namespace {
@@ -79,6 +80,7 @@ using namespace sio;
 extern "C" int SioPutByte(int port, int byte) {
     int check = CheckOpenPort(port);
     if (check != 0) return check;
+    RestoreOpenTimeouts(port);
     if (PreviousWriteRunning(port)) return SIO_NO_DATA;
     PortIo& io = ioTable[port];
     io.byteOut = static_cast<BYTE>(byte & 0xFF);
@@ -89,6 +91,7 @@ extern "C" int SioPutByte(int port, int byte) {
 extern "C" int SioWriteBlock(int port, const char* buffer, int count) {
     int check = CheckOpenPort(port);
     if (check != 0) return check;
+    RestoreOpenTimeouts(port);
     if (buffer == nullptr || count < 1) return SIO_RANGE;
     if (PreviousWriteRunning(port)) return SIO_NO_DATA;
     if (StartWrite(port, buffer, static_cast<DWORD>(count)) == SIO_IO_FAILED) return SIO_IO_FAILED;
@@ -100,6 +103,7 @@ extern "C" int SioWriteBlock(int port, const char* buffer, int count) {
 extern "C" int SioReadBlock(int port, char* buffer, int size) {
     int check = CheckOpenPort(port);
     if (check != 0) return check;
+    RestoreOpenTimeouts(port);
     if (buffer == nullptr || size < 1) return SIO_RANGE;
     BYTE pushed = 0;
     if (TakePushback(port, &pushed)) {
@@ -113,6 +117,7 @@ extern "C" int SioReadBlock(int port, char* buffer, int size) {
 extern "C" int SioGetByte(int port) {
     int check = CheckOpenPort(port);
     if (check != 0) return check;
+    RestoreOpenTimeouts(port);
     BYTE pushed = 0;
     if (TakePushback(port, &pushed)) return pushed;  // handed back as it was pushed, unmasked
     BYTE byte = 0;

@@ -24,6 +24,7 @@
 #include "sio.h"
 #include "sio_state.h"
 #include "sys_override.h"
+#include "sys_table.h"
 #include "virtual_line.h"
 #include "virtual_serial_driver.h"
 
@@ -480,19 +481,6 @@ TEST_F(GuiDriverWindow, VerdictSaysNoReplyWhenNothingAnswers) {
 
 // ---- Ports above COM12 ------------------------------------------------------
 
-// A serial-port map with the driver's COM256 and COM255 (out of order, as a
-// map may list them).
-LONG WINAPI MapWithHighPorts(HKEY, DWORD index, LPSTR name, LPDWORD, LPDWORD, LPDWORD type, LPBYTE data,
-                             LPDWORD size) {
-    const char* ports[] = {"COM3", "COM256", "COM255"};
-    if (index >= 3) return ERROR_NO_MORE_ITEMS;
-    lstrcpyA(name, "\\Device\\Virtual");
-    *type = REG_SZ;
-    lstrcpyA(reinterpret_cast<char*>(data), ports[index]);
-    *size = static_cast<DWORD>(lstrlenA(ports[index]) + 1);
-    return ERROR_SUCCESS;
-}
-
 std::vector<std::string> PortMenuItems(HWND window) {
     HMENU portMenu = GetSubMenu(GetMenu(window), 1);
     SendMessageA(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(portMenu), 1);
@@ -509,8 +497,7 @@ std::vector<std::string> PortMenuItems(HWND window) {
 // end-to-end run's: here the menu, which only this process can read.
 TEST_F(GuiDriverWindow, PortMenuListsPortsAboveCom12AndOneOfThemGoesOnLine) {
     constexpr int kCom255 = 254;
-    constexpr int kCom256 = 255;
-    appSys.RegEnumValueA = MapWithHighPorts;
+    constexpr int kCom256 = 255;  // the driver has COM255 and COM256
 
     std::vector<std::string> items = PortMenuItems(window_);
     ASSERT_EQ(items.size(), 15u);
@@ -527,8 +514,8 @@ TEST_F(GuiDriverWindow, PortMenuListsPortsAboveCom12AndOneOfThemGoesOnLine) {
     EXPECT_TRUE(Greyed(IDM_PORT_BASE + kCom255));
     EXPECT_TRUE(Greyed(IDM_PORT_BASE + kCom256));
     Command(IDM_OFFLINE);
-    // The adapter is unplugged: its item stays, checked.
-    appSys.RegEnumValueA = AppSysTable{}.RegEnumValueA;
+    // The adapter is unplugged (the system's own ports only): its item stays, checked.
+    sio::sys.QueryDosDeviceA = ::QueryDosDeviceA;
     items = PortMenuItems(window_);
     EXPECT_EQ(items.back(), "COM255");
     EXPECT_TRUE(Checked(IDM_PORT_BASE + kCom255));

@@ -38,7 +38,7 @@ cmake --build "$work/examples"
 triple=$(sed -n 's/^set(MINGW_TRIPLE \(.*\))$/\1/p' "$toolchain")
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
 libs=$(pkg-config --libs sio | xargs) static_libs=$(pkg-config --static --libs sio | xargs)
-[[ $libs == -L*" -lsio" && $static_libs == "$libs -luser32" ]] ||
+[[ $libs == -L*" -lsio" && $static_libs == "$libs -luser32 -lsetupapi -ladvapi32" ]] ||
   { echo "sio.pc: Libs are \"$libs\", with Libs.private \"$static_libs\""; exit 1; }
 for variant in static dll; do
   out=$work/pkgconfig-$variant

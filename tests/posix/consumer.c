@@ -1,7 +1,7 @@
 /* A program that includes only sio.h, built against the installed library
  * with pkg-config: moves data both ways over COM3 - COM4 (a pseudo-terminal
- * pair the map names), waits for an event and changes the rate. Exit 0 when
- * all of it worked. */
+ * pair the map names), one way with a timed read, waits for an event and
+ * changes the rate. Exit 0 when all of it worked. */
 #include <stdio.h>
 #include <string.h>
 
@@ -34,8 +34,9 @@ int main(void) {
     failures += Expect(ReadExactly(3, buffer, 4) == 4 && memcmp(buffer, "ping", 4) == 0, "read one way");
     failures += Expect(SioSetBaud(3, 250000) != 0 && SioSetBaud(2, 250000) != 0, "rate change");
     failures += Expect(SioWriteBlock(3, "pong", 4) == 4, "write the other way");
-    failures +=
-        Expect(ReadExactly(2, buffer, 4) == 4 && memcmp(buffer, "pong", 4) == 0, "read the other way");
+    failures += Expect(SioReadTimed(2, buffer, 4, 2000) == 4 && memcmp(buffer, "pong", 4) == 0,
+                       "timed read the other way");
+    failures += Expect(SioReadTimed(2, buffer, 4, 20) == 0, "timed read with nothing to come");
     failures += Expect(SioWaitEvent(2, RX_CHAR, 50) == SIO_PENDING, "event wait with nothing to come");
     SioClosePort(2);
     SioClosePort(3);

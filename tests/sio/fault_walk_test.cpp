@@ -62,6 +62,10 @@ void Transfers() {
            Are({0, SIO_IO_FAILED, IE_NOPEN}));
     Expect("SioUngetByte", SioUngetByte(kFar, 'z'), Are({0}), kNotOpen);
     Expect("SioGetByte", SioGetByte(kFar), Are({'z'}), kByteFailed);
+    Expect("SioWriteTimed", SioWriteTimed(kEnd, "gh", 2, 1000), Are({2}), Are({0, SIO_IO_FAILED, IE_NOPEN}));
+    Expect("SioReadTimed", SioReadTimed(kFar, buffer, 2, 1000), Are({2}),
+           Are({0, 1, SIO_IO_FAILED, IE_NOPEN}));
+    Expect("SioReadSome", SioReadSome(kFar, buffer, 2, 20), Are({0}), Are({0, SIO_IO_FAILED, IE_NOPEN}));
     Expect("SioPortControl", SioPortControl(kEnd, 'W', 1), Are({1}), Are({}));
     Expect("SioWriteBlock", SioWriteBlock(kEnd, "ef", 2), Are({1}), kByteFailed);
     Expect("SioTxCount", SioTxCount(kEnd), Are({2}), Are({0, IE_NOPEN}));
@@ -79,11 +83,12 @@ void Settings() {
     VirtualSerialDriver::SetRing(kFar, true);
     const Results refused = Are({0, IE_NOPEN});
     Expect("SioSetBaud", SioSetBaud(kEnd, 5), Are({1}), refused);
-    Expect("SioSetParams", SioSetParams(kEnd, EVENPARITY, ONESTOPBIT, 7), Are({0}), kNotOpen);
+    const Results kRefused = Are({SIO_WIN_ERROR, IE_NOPEN});
+    Expect("SioSetParams", SioSetParams(kEnd, EVENPARITY, ONESTOPBIT, 7), Are({0}), kRefused);
     Expect("SioLineDTR", SioLineDTR(kEnd, 'S'), Are({1}), refused);
     Expect("SioLineRTS", SioLineRTS(kEnd, 'S'), Are({1}), refused);
-    Expect("SioSetFlow", SioSetFlow(kEnd, 'H'), Are({1}), kNotOpen);
-    Expect("SioSetFlow", SioSetFlow(kEnd, 'N'), Are({1}), kNotOpen);
+    Expect("SioSetFlow", SioSetFlow(kEnd, 'H'), Are({1}), kRefused);
+    Expect("SioSetFlow", SioSetFlow(kEnd, 'N'), Are({1}), kRefused);
     Expect("SioLineDTR", SioLineDTR(kEnd, 'R'), Are({1}), kNotOpen);
     Expect("SioModemDSR", SioModemDSR(kFar), Are({MS_DSR_ON}), refused);
     Expect("SioModemCTS", SioModemCTS(kFar), Are({MS_CTS_ON}), refused);
@@ -212,6 +217,9 @@ void OptionsAndQueries() {
     Expect("SioWinError terminated", memchr(text, 0, sizeof text) != nullptr, Are({1}), Are({}));
     Expect("SioWinError", SioWinError(text, 0), Are({ERROR_FILE_NOT_FOUND}), Are({}));
     Expect("SioPortControl", SioPortControl(kEnd, 'X', 1), Are({1}), Are({}));
+    Expect("SioNextPort", SioNextPort(1), Are({2}), From(3, 255, {SIO_NO_DATA}));
+    Expect("SioPortInfo", SioPortInfo(kEnd, 'P', text, sizeof text), Are({22}), Are({SIO_NO_DATA}));
+    Expect("SioPortInfo", SioPortInfo(kEnd, 'N', text, sizeof text), Are({0}), Are({SIO_NO_DATA}));
     CloseBoth();
 }
 

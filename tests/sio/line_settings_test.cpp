@@ -165,22 +165,44 @@ TEST_F(DriverPort, SetFlowSetsExactlyItsFourFieldsFromAnyEarlierMode) {
     }
 }
 
-TEST_F(DriverPort, RefusedSettingsReturnTheUsualValuesAndGoAgainWithTheNext) {
+// The driver itself refuses 1.5 stop bits with 8 data bits, as Windows does.
+// Each refusal is reported with the system's error, no line is raised after
+// it, and the next call sends only what the device held plus its own change.
+TEST_F(DriverPort, RefusalsAreReportedAndNotSentAgain) {
     SioLineDTR(kPort, 'S');
-    Recorder::stateResult = FALSE;
+    const DCB held = Device();
     Recorder::escapes.clear();
-    EXPECT_EQ(SioSetBaud(kPort, 10), 0);
-    EXPECT_EQ(SioSetParams(kPort, ODDPARITY, TWOSTOPBITS, 7), 0);
-    EXPECT_EQ(SioSetFlow(kPort, 'S'), 1);
-    EXPECT_EQ(portTable[kPort].dataMask, 127);
-    EXPECT_TRUE(Recorder::escapes.empty());  // no line raised after a refusal
-    Recorder::stateResult = TRUE;
+    sio::lastWinError = 0;
+    EXPECT_EQ(SioSetParams(kPort, SIO_PARITY_NONE, SIO_STOP_1_5, 8), SIO_WIN_ERROR);
+    EXPECT_EQ(SioWinError(nullptr, -1), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(portTable[kPort].dataMask, 0xFF);
+    EXPECT_EQ(memcmp(portTable[kPort].dcb, &held, sizeof held), 0);
     EXPECT_NE(SioSetBaud(kPort, 5), 0);
+    EXPECT_EQ(Device().StopBits, SIO_STOP_1);
+    EXPECT_EQ(Device().BaudRate, 9600u);
+
+    Recorder::stateResult = FALSE;
+    EXPECT_EQ(SioSetBaud(kPort, 10), 0);
+    EXPECT_EQ(SioSetParams(kPort, SIO_PARITY_ODD, SIO_STOP_2, 7), SIO_WIN_ERROR);
+    EXPECT_EQ(SioSetFlow(kPort, 'S'), SIO_WIN_ERROR);
+    EXPECT_TRUE(Recorder::escapes.empty());
+    Recorder::stateResult = TRUE;
+    EXPECT_EQ(SioSetFlow(kPort, 'N'), 1);
     DCB now = Device();
-    EXPECT_EQ(now.Parity, ODDPARITY);
-    EXPECT_EQ(now.ByteSize, 7);
-    EXPECT_EQ(now.fInX, 1u);
+    EXPECT_EQ(now.BaudRate, 9600u);
+    EXPECT_EQ(now.Parity, SIO_PARITY_NONE);
+    EXPECT_EQ(now.ByteSize, 8);
 }
+
+// The names of sio.h carry the system's values.
+static_assert(SIO_EV_RXCHAR == EV_RXCHAR && SIO_EV_RXFLAG == EV_RXFLAG && SIO_EV_TXEMPTY == EV_TXEMPTY &&
+              SIO_EV_CTS == EV_CTS && SIO_EV_DSR == EV_DSR && SIO_EV_RLSD == EV_RLSD &&
+              SIO_EV_BREAK == EV_BREAK && SIO_EV_ERR == EV_ERR && SIO_EV_RING == EV_RING);
+static_assert(SIO_CE_RXOVER == CE_RXOVER && SIO_CE_OVERRUN == CE_OVERRUN && SIO_CE_RXPARITY == CE_RXPARITY &&
+              SIO_CE_FRAME == CE_FRAME && SIO_CE_BREAK == CE_BREAK && SIO_CE_TXFULL == CE_TXFULL);
+static_assert(SIO_PARITY_NONE == NOPARITY && SIO_PARITY_ODD == ODDPARITY && SIO_PARITY_EVEN == EVENPARITY &&
+              SIO_PARITY_MARK == MARKPARITY && SIO_PARITY_SPACE == SPACEPARITY);
+static_assert(SIO_STOP_1 == ONESTOPBIT && SIO_STOP_1_5 == ONE5STOPBITS && SIO_STOP_2 == TWOSTOPBITS);
 
 TEST_F(DriverPort, CommandedLinesAreRaisedAgainAfterAnAcceptedChange) {
     int (*const changes[])(int) = {[](int p) { return SioSetFlow(p, 'N'); },

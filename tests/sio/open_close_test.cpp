@@ -91,6 +91,8 @@ TEST_F(DriverOpen, DtrRtsDataBitsAndXonLimitsFollowTheDefaults) {
     EXPECT_EQ(SioOpenPort(-1, 1, 0), 0);
     SioSetParams(-1, NOPARITY, ONESTOPBIT, 7);
     ASSERT_EQ(SioOpenPort(kPort, 400, 1024), 0);
+    EXPECT_EQ(VirtualSerialDriver::RxQueueSize(kPort), 400u);  // each size where it belongs
+    EXPECT_EQ(VirtualSerialDriver::TxQueueSize(kPort), 1024u);
     EXPECT_EQ(VirtualSerialDriver::ModemStatus(kPort + 1), static_cast<DWORD>(MS_DSR_ON | MS_RLSD_ON));
     EXPECT_EQ(VirtualSerialDriver::Dcb(kPort).XonLim, 100);
     EXPECT_EQ(VirtualSerialDriver::Dcb(kPort).ByteSize, 7);

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <string>
+#include <thread>
 
 #include "box_log.h"
 #include "fake_system_text.h"
@@ -216,6 +217,21 @@ TEST(WinErrorAfterOpen, FailedOpenOfAMissingPortKeepsTheSystemError) {
     memset(text, 'g', sizeof text);
     SioWinError(text, 4);  // this system's text does not fit: the system leaves the buffer as it was
     EXPECT_EQ(std::string(text, 5), std::string("\0ggg", 4) + "g");
+}
+
+// Another thread's failure does not replace this thread's error.
+TEST(WinErrorThreads, EachThreadKeepsItsOwnError) {
+    VirtualSerialDriver driver;
+    ASSERT_EQ(SioOpenPort(VirtualSerialDriver::kMissing, 1024, 1024), SIO_WIN_ERROR);
+    std::thread other([] {
+        EXPECT_EQ(SioWinError(nullptr, -1), 0);  // nothing failed on this thread yet
+        ASSERT_EQ(SioOpenPort(2, 1024, 1024), 0);
+        EXPECT_EQ(SioOpenPort(2, 1024, 1024), SIO_WIN_ERROR);
+        EXPECT_EQ(SioWinError(nullptr, -1), ERROR_ACCESS_DENIED);
+        SioClosePort(2);
+    });
+    other.join();
+    EXPECT_EQ(SioWinError(nullptr, -1), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

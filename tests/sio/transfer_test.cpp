@@ -220,6 +220,20 @@ TEST_F(DriverQueues, InjectedFramingErrorIsReportedOnce) {
     EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
 }
 
+// Every read clears the device's pending line errors, whatever it finds.
+TEST_F(DriverQueues, ReadsClearPendingLineErrors) {
+    char buffer[4];
+    VirtualSerialDriver::InjectErrors(kEnd, CE_FRAME);
+    EXPECT_EQ(SioReadBlock(kEnd, buffer, sizeof buffer), 0);
+    EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
+    VirtualSerialDriver::InjectErrors(kEnd, CE_OVERRUN);
+    EXPECT_EQ(SioGetByte(kEnd), SIO_NO_DATA);
+    EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
+    VirtualSerialDriver::InjectErrors(kEnd, CE_RXPARITY);
+    EXPECT_EQ(SioReadTimed(kEnd, buffer, sizeof buffer, 0), 0);
+    EXPECT_EQ(SioLineErrors(kEnd, -1), 0);
+}
+
 TEST_F(DriverQueues, FlushesDropWhatIsQueuedAndNothingElse) {
     ASSERT_EQ(SioWriteBlock(kFar, "a\023c", 3), 3);
     EXPECT_EQ(SioRxCount(kEnd), 3);  // XOFF is data: the open turned XON/XOFF output off

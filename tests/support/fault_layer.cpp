@@ -136,7 +136,7 @@ BOOL WINAPI FaultyClose(HANDLE h) {
 }
 
 // Every entry of the table has its line in Install; a new entry must get one.
-static_assert(sizeof(sio::SysTable) == 45 * sizeof(void*), "a new table entry needs its failure in Install");
+static_assert(sizeof(sio::SysTable) == 57 * sizeof(void*), "a new table entry needs its failure in Install");
 
 // Copies of the handles of the threads started since the install, so that
 // a run can wait for their end after the library has closed its own.
@@ -256,6 +256,24 @@ void FaultLayer::Install(long n) {
                                                                ERROR_INVALID_PARAMETER);
     Faulty<&SysTable::GetModuleHandleExA>::Install("GetModuleHandleExA", FALSE, ERROR_MOD_NOT_FOUND);
     Faulty<&SysTable::FreeLibrary>::Install("FreeLibrary", FALSE, ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::WaitForMultipleObjects>::Install("WaitForMultipleObjects", WAIT_FAILED,
+                                                       ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::TlsSetValue>::Install("TlsSetValue", FALSE, ERROR_INVALID_PARAMETER);
+    Faulty<&SysTable::QueryDosDeviceA>::Install("QueryDosDeviceA", 0, ERROR_FILE_NOT_FOUND);
+    Faulty<&SysTable::SetupDiGetClassDevsA>::Install("SetupDiGetClassDevsA", INVALID_HANDLE_VALUE,
+                                                     ERROR_NOT_ENOUGH_MEMORY);
+    Faulty<&SysTable::SetupDiEnumDeviceInfo>::Install("SetupDiEnumDeviceInfo", FALSE, ERROR_NO_MORE_ITEMS);
+    Faulty<&SysTable::SetupDiGetDeviceRegistryPropertyA>::Install("SetupDiGetDeviceRegistryPropertyA", FALSE,
+                                                                  ERROR_INVALID_DATA);
+    Faulty<&SysTable::SetupDiOpenDevRegKey>::Install(
+        "SetupDiOpenDevRegKey", static_cast<HKEY>(INVALID_HANDLE_VALUE), ERROR_KEY_DOES_NOT_EXIST);
+    Faulty<&SysTable::SetupDiDestroyDeviceInfoList>::Install("SetupDiDestroyDeviceInfoList", FALSE,
+                                                             ERROR_INVALID_HANDLE);
+    Faulty<&SysTable::RegQueryValueExA>::Install("RegQueryValueExA", ERROR_FILE_NOT_FOUND,
+                                                 ERROR_FILE_NOT_FOUND);
+    Faulty<&SysTable::RegCloseKey>::Install("RegCloseKey", ERROR_INVALID_HANDLE, ERROR_INVALID_HANDLE);
+    Counted<&SysTable::TlsAlloc>::Install();
+    Counted<&SysTable::TlsGetValue>::Install();
     Counted<&SysTable::Sleep>::Install();
     Counted<&SysTable::ExitThread>::Install();
     Counted<&SysTable::FreeLibraryAndExitThread>::Install();

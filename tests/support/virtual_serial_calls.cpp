@@ -312,6 +312,22 @@ BOOL WINAPI DriverWaitCommEvent(HANDLE h, LPDWORD maskOut, LPOVERLAPPED ov) {
     return FinishSynchronous(own, nullptr);
 }
 
+// The system's device-name table knows the driver's ports by their plain
+// names ("COM3"), as the device form opens them.
+DWORD WINAPI DriverQueryDosDeviceA(LPCSTR name, LPSTR target, DWORD size) {
+    char device[32] = "\\\\.\\";
+    if (!name || strlen(name) > 16) return Fail(ERROR_FILE_NOT_FOUND);
+    strcat(device, name);
+    int port = PortOfName(device);
+    if (port < 0) return Fail(ERROR_FILE_NOT_FOUND);
+    char text[40];
+    int length = wsprintfA(text, "\\Device\\VirtualSerial%d", port);
+    if (static_cast<DWORD>(length) + 2 > size) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    memcpy(target, text, static_cast<size_t>(length) + 1);
+    target[length + 1] = '\0';  // a list of targets ends with an empty one
+    return static_cast<DWORD>(length) + 2;
+}
+
 }  // namespace
 
 void InstallSystemCalls(sio::SysTable& t) {
@@ -335,6 +351,7 @@ void InstallSystemCalls(sio::SysTable& t) {
     t.ClearCommBreak = DriverClearCommBreak;
     t.SetCommMask = DriverSetCommMask;
     t.WaitCommEvent = DriverWaitCommEvent;
+    t.QueryDosDeviceA = DriverQueryDosDeviceA;
 }
 
 }  // namespace vsd

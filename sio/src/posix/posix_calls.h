@@ -23,6 +23,9 @@ struct PosixCalls {
     int (*pipe)(int fds[2]);
     int (*threadCreate)(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*),
                         void* argument);
+    // Where the kernel's device tree is read (normally "/sys"): the port list
+    // reads files under it only.
+    const char* sysfs;
 };
 
 // The live table. Tests save a copy, replace entries and copy it back.

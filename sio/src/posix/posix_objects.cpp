@@ -27,8 +27,8 @@ int RealPipe(int fds[2]) { return ::pipe2(fds, O_NONBLOCK | O_CLOEXEC); }
 
 }  // namespace
 
-const PosixCalls kRealCalls = {RealOpen, ::close, RealIoctl, ::read,          ::write,
-                               ::poll,   ::flock, RealPipe,  ::pthread_create};
+const PosixCalls kRealCalls = {RealOpen, ::close, RealIoctl, ::read,           ::write,
+                               ::poll,   ::flock, RealPipe,  ::pthread_create, "/sys"};
 PosixCalls os = kRealCalls;
 
 namespace {

@@ -19,6 +19,7 @@
 
 #include "posix_calls.h"
 #include "posix_objects.h"
+#include "posix_ports.h"
 
 namespace sio {
 namespace posix {
@@ -34,8 +35,6 @@ constexpr int kHangUpRestMs = 20;
 constexpr ULONG_PTR kStatusSuccess = 0;
 constexpr ULONG_PTR kStatusIoDeviceError = 0xC0000185u;
 constexpr DWORD kStatusEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_BREAK | EV_ERR;
-constexpr char kPortMapVariable[] = "SIO_PORT_MAP";
-constexpr size_t kPathSize = 256;
 
 struct Request {
     bool active;
@@ -346,31 +345,8 @@ long long TotalDeadline(DWORD multiplier, DWORD constant, DWORD size) {
     return total != 0 ? NowMsUp() + total : 0;
 }
 
-// The port map: "COM3=/dev/ttyUSB0,COM4=/tmp/lines/b". True with the path of
-// COM<number> in path.
-bool MappedPath(unsigned number, char* path) {
-    const char* map = getenv(kPortMapVariable);
-    for (const char* entry = map; entry && *entry;) {
-        const char* end = strchr(entry, ',');
-        const size_t length = end ? static_cast<size_t>(end - entry) : strlen(entry);
-        char* rest = nullptr;
-        if (length > 3 && strncasecmp(entry, "COM", 3) == 0) {
-            const unsigned long named = strtoul(entry + 3, &rest, 10);
-            const size_t pathLength = length - static_cast<size_t>(rest + 1 - entry);
-            if (rest < entry + length && *rest == '=' && named == number && pathLength > 0 &&
-                pathLength < kPathSize) {
-                memcpy(path, rest + 1, pathLength);
-                path[pathLength] = '\0';
-                return true;
-            }
-        }
-        entry = end ? end + 1 : nullptr;
-    }
-    return false;
-}
-
-// The device a name stands for: a path as it is, a COM name only through the
-// map, never by guessing.
+// The device a name stands for: a path as it is, a COM name only through a
+// binding or the map, never by guessing.
 bool ResolveName(const char* name, char* path) {
     if (strncmp(name, "\\\\.\\", 4) == 0) name += 4;
     if (name[0] == '/') {
@@ -381,7 +357,8 @@ bool ResolveName(const char* name, char* path) {
     if (strncasecmp(name, "COM", 3) != 0 || name[3] < '1' || name[3] > '9') return false;
     char* rest = nullptr;
     const unsigned long number = strtoul(name + 3, &rest, 10);
-    return *rest == '\0' && MappedPath(static_cast<unsigned>(number), path);
+    return *rest == '\0' && number <= static_cast<unsigned long>(kBindablePorts) &&
+           PortPath(static_cast<int>(number) - 1, path);
 }
 
 void FillDcb(DCB& dcb, const termios2& t) {

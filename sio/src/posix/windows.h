@@ -243,6 +243,14 @@ struct EXCEPTION_POINTERS {
 };
 using PVECTORED_EXCEPTION_HANDLER = LONG(CALLBACK*)(EXCEPTION_POINTERS*);
 
+// The registry, as far as a device's key goes.
+struct HKEY__;
+using HKEY = HKEY__*;
+using REGSAM = DWORD;
+#define KEY_READ 0x20019u
+#define REG_SZ 1u
+#define REG_MULTI_SZ 7u
+
 namespace sio {
 namespace posix {
 
@@ -290,6 +298,12 @@ DWORD TlsAlloc();
 LPVOID TlsGetValue(DWORD slot);
 BOOL TlsSetValue(DWORD slot, LPVOID value);
 
+// The ports the system has (posix_ports.cpp): COM names bound to device
+// paths, and the serial devices of the kernel's device tree.
+DWORD QueryDosDeviceA(LPCSTR name, LPSTR target, DWORD size);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
+LONG RegCloseKey(HKEY key);
+
 DWORD GetVersion();
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -329,7 +343,10 @@ using sio::posix::GetVersion;
 using sio::posix::MessageBoxA;
 using sio::posix::PostMessageA;
 using sio::posix::PurgeComm;
+using sio::posix::QueryDosDeviceA;
 using sio::posix::ReadFile;
+using sio::posix::RegCloseKey;
+using sio::posix::RegQueryValueExA;
 using sio::posix::RemoveVectoredExceptionHandler;
 using sio::posix::ResetEvent;
 using sio::posix::ResumeThread;
