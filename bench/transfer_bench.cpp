@@ -191,7 +191,7 @@ constexpr int kExchangeTimeoutMs = 1000;
 char reply[9];
 
 template <typename WriteTimed, typename ReadTimed>
-double RequestReply(WriteTimed writeTimed, ReadTimed readTimed) {
+double TimedExchange(WriteTimed writeTimed, ReadTimed readTimed) {
     peer.BeginReceive(9);
     double start = NowMicros();
     if (writeTimed() != 9) return -1;
@@ -203,34 +203,34 @@ double RequestReply(WriteTimed writeTimed, ReadTimed readTimed) {
     return got == 9 ? took : -1;
 }
 
-double LibraryRequestReply() {
-    return RequestReply([] { return SioWriteTimed(kLibraryPort, kFrame, 9, kExchangeTimeoutMs); },
-                        [] { return SioReadTimed(kLibraryPort, reply, 9, kExchangeTimeoutMs); });
+double LibraryTimedExchange() {
+    return TimedExchange([] { return SioWriteTimed(kLibraryPort, kFrame, 9, kExchangeTimeoutMs); },
+                         [] { return SioReadTimed(kLibraryPort, reply, 9, kExchangeTimeoutMs); });
 }
 
-double RawRequestReply() {
-    return RequestReply([] { return static_cast<int>(raw.WriteTimed(kFrame, 9, kExchangeTimeoutMs)); },
-                        [] { return static_cast<int>(raw.ReadTimed(reply, 9, kExchangeTimeoutMs, true)); });
+double RawTimedExchange() {
+    return TimedExchange([] { return static_cast<int>(raw.WriteTimed(kFrame, 9, kExchangeTimeoutMs)); },
+                         [] { return static_cast<int>(raw.ReadTimed(reply, 9, kExchangeTimeoutMs, true)); });
 }
 
-double RawRequestReplyWithoutErrorQuery() {
-    return RequestReply([] { return static_cast<int>(raw.WriteTimed(kFrame, 9, kExchangeTimeoutMs)); },
-                        [] { return static_cast<int>(raw.ReadTimed(reply, 9, kExchangeTimeoutMs, false)); });
+double RawTimedExchangeWithoutErrorQuery() {
+    return TimedExchange([] { return static_cast<int>(raw.WriteTimed(kFrame, 9, kExchangeTimeoutMs)); },
+                         [] { return static_cast<int>(raw.ReadTimed(reply, 9, kExchangeTimeoutMs, false)); });
 }
 
 // The same exchange with the plain calls: the reply polled until it is there.
-double PlainRequestReply() {
-    return RequestReply([] { return SioWriteBlock(kLibraryPort, kFrame, 9); },
-                        [] {
-                            int got = 0;
-                            double start = NowMicros();
-                            while (got < 9 && NowMicros() - start < kExchangeTimeoutMs * 1000.0) {
-                                int n = SioReadBlock(kLibraryPort, reply + got, 9 - got);
-                                if (n < 0) return n;
-                                got += n;
-                            }
-                            return got;
-                        });
+double PlainTimedExchange() {
+    return TimedExchange([] { return SioWriteBlock(kLibraryPort, kFrame, 9); },
+                         [] {
+                             int got = 0;
+                             double start = NowMicros();
+                             while (got < 9 && NowMicros() - start < kExchangeTimeoutMs * 1000.0) {
+                                 int n = SioReadBlock(kLibraryPort, reply + got, 9 - got);
+                                 if (n < 0) return n;
+                                 got += n;
+                             }
+                             return got;
+                         });
 }
 
 void PrintTimings() {
@@ -240,10 +240,10 @@ void PrintTimings() {
     Compare("9-byte request, 9-byte reply read", 10, 100, LibraryRequestReply, RawRequestReply);
     Compare("read of an empty queue", 10, 100, LibraryEmptyRead, RawEmptyRead);
     Compare("  raw without the line-error query", 10, 100, LibraryEmptyRead, RawEmptyReadWithoutErrorQuery);
-    Compare("9-byte request/reply, timed calls", 10, 50, LibraryRequestReply, RawRequestReply);
-    Compare("  raw without the line-error query", 10, 50, LibraryRequestReply,
-            RawRequestReplyWithoutErrorQuery);
-    Compare("  plain calls (polling) against raw timed", 10, 50, PlainRequestReply, RawRequestReply);
+    Compare("9-byte request/reply, timed calls", 10, 50, LibraryTimedExchange, RawTimedExchange);
+    Compare("  raw without the line-error query", 10, 50, LibraryTimedExchange,
+            RawTimedExchangeWithoutErrorQuery);
+    Compare("  plain calls (polling) against raw timed", 10, 50, PlainTimedExchange, RawTimedExchange);
     Compare("64 KB to the far end", 10, 5, LibraryBlockToPeer, RawBlockToPeer);
     Compare("64 KB from the far end", 10, 5, LibraryBlockFromPeer, RawBlockFromPeer);
 }
