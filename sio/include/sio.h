@@ -133,11 +133,31 @@
  * The same calls, results and thread rules, over a terminal device (termios),
  * with these differences, and no others:
  *  - Port names: index n is COM(n+1) as on Windows, but a COM name opens a
- *    device only where the environment variable `SIO_PORT_MAP` names it,
- *    read at each open: `SIO_PORT_MAP="COM3=/dev/ttyUSB0,COM4=/dev/pts/5"`
- *    (entries separated by commas, the COM name in any case, then `=` and
- *    the device's path). The library never guesses a device: the open of a
- *    port the map does not name returns `SIO_WIN_ERROR` with system error 2.
+ *    device only where a binding made in the process (below) or the
+ *    environment variable `SIO_PORT_MAP` names it, the map read at each
+ *    open: `SIO_PORT_MAP="COM3=/dev/ttyUSB0,COM4=/dev/pts/5"` (entries
+ *    separated by commas, the COM name in any case, then `=` and the
+ *    device's path). A binding goes before the map. The library never
+ *    guesses a device: the open of a port that nothing names returns
+ *    `SIO_WIN_ERROR` with system error 2.
+ *  - SioPortIndex also takes the path of a terminal device ("/dev/ttyUSB0",
+ *    or any path that starts with '/' and leads to a character device; it is
+ *    looked at, not opened). A path the map names gives the map's index;
+ *    any other is bound to the lowest index that no binding and no map
+ *    entry names, and keeps it for the life of the process, so the same
+ *    path gives the same index again. Another path, or none free, gives
+ *    `IE_BADID`.
+ *  - SioNextPort and SioPortInfo list the serial devices of the kernel's
+ *    device tree (the entries of /sys/class/tty that have a device, less
+ *    UARTs of unknown type, the slots a driver keeps without hardware) and
+ *    the names the map gives. Only files under /sys are read; no device is
+ *    opened. Each device found is bound to an index as SioPortIndex binds
+ *    its path ("/dev/" and its name), in name order, and the tree is read
+ *    again at most every 100 ms. SioPortInfo 'N' gives the USB product's
+ *    name, else its driver's, with the device's name: "FT232R USB UART
+ *    (ttyUSB0)", "serial (ttyS0)"; 'U' the USB ids, "0403:6001"; 'P' the
+ *    path the index reaches, "/dev/ttyUSB0". A name only the map gives, or
+ *    a bound path that is not in the tree, has no 'N' or 'U' text.
  *  - An open port holds its device with an exclusive `flock` (and
  *    `TIOCEXCL`): the open of a device that another process holds so
  *    returns `SIO_WIN_ERROR` with system error 5, as Windows refuses a COM

@@ -180,7 +180,7 @@ void BindDevices() {
     }
 }
 
-DeviceSet* SetOf(HDEVINFO handle) {
+DeviceSet* SetOf(const void* handle) {
     for (DeviceSet& set : sets)
         if (handle == &set && set.used) return &set;
     return nullptr;

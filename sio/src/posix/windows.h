@@ -244,8 +244,8 @@ struct EXCEPTION_POINTERS {
 using PVECTORED_EXCEPTION_HANDLER = LONG(CALLBACK*)(EXCEPTION_POINTERS*);
 
 // The registry, as far as a device's key goes.
-struct HKEY__;
-using HKEY = HKEY__*;
+struct RegistryKey;
+using HKEY = RegistryKey*;
 using REGSAM = DWORD;
 #define KEY_READ 0x20019u
 #define REG_SZ 1u
