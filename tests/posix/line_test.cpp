@@ -210,4 +210,15 @@ TEST(PortMap, OnlyMappedNamesOpen) {
     EXPECT_EQ(SioClosePort(4), 1);
 }
 
+// The system error is kept per thread, in the seam's thread slots.
+TEST(PortMap, EachThreadKeepsItsOwnSystemError) {
+    char text[128];
+    EXPECT_EQ(SioOpenPort(4, 4096, 4096), SIO_WIN_ERROR);  // COM5: named nowhere
+    int otherCode = -1;
+    std::thread other([&] { otherCode = SioWinError(text, sizeof text); });
+    other.join();
+    EXPECT_EQ(otherCode, 0);
+    EXPECT_EQ(SioWinError(text, sizeof text), 2);
+}
+
 }  // namespace
