@@ -17,7 +17,6 @@ int main(void) {
     int failures = 0;
     failures += Expect(SioOpenPort(2, 1024, 1024) == 0 && SioOpenPort(3, 1024, 1024) == 0, "open");
     failures += Expect(SioWriteBlock(2, "ping", 4) == 4, "write one way");
-    failures += Expect(SioWaitEvent(3, SIO_EV_RXCHAR, 2000) == SIO_DONE, "event wait for the arrival");
     failures +=
         Expect(SioReadTimed(3, buffer, 4, 2000) == 4 && memcmp(buffer, "ping", 4) == 0, "timed read one way");
     failures += Expect(SioSetBaud(3, 250000) != 0 && SioSetBaud(2, 250000) != 0, "rate change");
