@@ -3,11 +3,8 @@
 // are always tried; the banner appears only when every one went out whole.
 #include "home_sequence.h"
 
-#include <windows.h>
-
 #include "error_text.h"
 #include "sio.h"
-#include "text_screen.h"
 #include "vantoro_version.h"
 
 namespace {
@@ -70,11 +67,7 @@ void WriteWaitBanner(const OptionTexts& texts, const HomeSequenceIo& io) {
     io.writeLine(kBlank);
 }
 
-void SleepMs(unsigned milliseconds) { ::Sleep(milliseconds); }
-
 }  // namespace
-
-HomeSequenceIo ProductHomeIo() { return {TextScreen::WriteLine, SleepMs, SioWriteBlock}; }
 
 int RunHomeSequence(int option, int port, const HomeSequenceIo& io) {
     const HomeSequence* sequence = HomeSequenceFor(option);

@@ -6,6 +6,9 @@
 
 #include <string.h>
 
+#include "home_sequence.h"
+#include "sio.h"
+
 namespace TextScreen {
 
 WindowCalls windowCalls;
@@ -183,3 +186,11 @@ int CharHeight() { return charHeight; }
 const TEXTMETRICA& Metrics() { return metrics; }
 
 }  // namespace TextScreen
+
+namespace {
+void SleepMs(unsigned milliseconds) { ::Sleep(milliseconds); }
+}  // namespace
+
+// The home sequence's outputs in the tool: this screen, the system's sleep
+// and the library's block write.
+HomeSequenceIo ProductHomeIo() { return {TextScreen::WriteLine, SleepMs, SioWriteBlock}; }

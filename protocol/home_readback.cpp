@@ -1,7 +1,8 @@
 // The read-back exchange and its one-line summary.
 #include "home_readback.h"
 
-#include <windows.h>
+#include <chrono>
+#include <thread>
 
 #include "com_port_name.h"
 #include "sio.h"
@@ -73,8 +74,11 @@ bool AskOne(int port, const ControllerLink& link, unsigned timeoutMs, const Home
     return true;
 }
 
-unsigned long TickMs() { return ::GetTickCount(); }
-void SleepMs(unsigned milliseconds) { ::Sleep(milliseconds); }
+unsigned long TickMs() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<unsigned long>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+void SleepMs(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 }  // namespace
 

@@ -15,7 +15,7 @@ if(sio_ship_shared)
 endif()
 install(TARGETS ${shipped} EXPORT sioTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 install(FILES include/sio.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${SIO_INSTALL_LICENSEDIR} COMPONENT runtime)
@@ -40,6 +40,10 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sioConfig.cmake ${CMAKE_CURRENT_BINARY
 # -static (then --static adds the system libraries of Libs.private). It finds
 # the prefix from where it lies, so an unpacked zip works wherever it is.
 list(TRANSFORM SIO_SYSTEM_LIBRARIES PREPEND -l OUTPUT_VARIABLE pc_private)
+if(NOT WIN32)
+  # A C program on libsio.a needs the C++ runtime that gcc adds only for C++.
+  list(PREPEND pc_private -lstdc++)
+endif()
 list(JOIN pc_private " " SIO_PC_LIBS_PRIVATE)
 configure_file(sio.pc.in ${CMAKE_CURRENT_BINARY_DIR}/sio.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sio.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig

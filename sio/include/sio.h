@@ -128,6 +128,69 @@
  * modem-line event (`EV_CTS`, `EV_DSR`, `EV_RLSD`, `EV_RING`) gives
  * `SIO_IO_FAILED` at once. A notification thread then posts its message
  * almost at once. Poll with SioRxCount there.
+ *
+ * @section sio_linux On Linux
+ * The same calls, results and thread rules, over a terminal device (termios),
+ * with these differences, and no others:
+ *  - Port names: index n is COM(n+1) as on Windows, but a COM name opens a
+ *    device only where a binding made in the process (below) or the
+ *    environment variable `SIO_PORT_MAP` names it, the map read at each
+ *    open: `SIO_PORT_MAP="COM3=/dev/ttyUSB0,COM4=/dev/pts/5"` (entries
+ *    separated by commas, the COM name in any case, then `=` and the
+ *    device's path). A binding goes before the map. The library never
+ *    guesses a device: the open of a port that nothing names returns
+ *    `SIO_WIN_ERROR` with system error 2.
+ *  - SioPortIndex also takes the path of a terminal device ("/dev/ttyUSB0",
+ *    or any path that starts with '/' and leads to a character device; it is
+ *    looked at, not opened). A path the map names gives the map's index;
+ *    any other is bound to the lowest index that no binding and no map
+ *    entry names, and keeps it for the life of the process, so the same
+ *    path gives the same index again. Another path, or none free, gives
+ *    `IE_BADID`.
+ *  - SioNextPort and SioPortInfo list the serial devices of the kernel's
+ *    device tree (the entries of /sys/class/tty that have a device, less
+ *    UARTs of unknown type, the slots a driver keeps without hardware) and
+ *    the names the map gives. Only files under /sys are read; no device is
+ *    opened. Each device found is bound to an index as SioPortIndex binds
+ *    its path ("/dev/" and its name), in name order, and the tree is read
+ *    again at most every 100 ms. SioPortInfo 'N' gives the USB product's
+ *    name, else its driver's, with the device's name: "FT232R USB UART
+ *    (ttyUSB0)", "serial (ttyS0)"; 'U' the USB ids, "0403:6001"; 'P' the
+ *    path the index reaches, "/dev/ttyUSB0". A name only the map gives, or
+ *    a bound path that is not in the tree, has no 'N' or 'U' text.
+ *  - An open port holds its device with an exclusive `flock` (and
+ *    `TIOCEXCL`): the open of a device that another process holds so
+ *    returns `SIO_WIN_ERROR` with system error 5, as Windows refuses a COM
+ *    port that is in use.
+ *  - SioNotify's window argument is a file descriptor (the write end of a
+ *    pipe, or an eventfd; not 0, which wakes the thread as on Windows). For
+ *    each message the thread writes one 8-byte value in the machine's byte
+ *    order: bit 32 set, the message (low 16 bits) in bits 16..31 and the
+ *    port in bits 0..15; an eventfd adds the values up.
+ *  - SioReadUart returns `SIO_NO_PORT_IO` (after its port checks).
+ *  - SioWinError's code is the Win32 code where the system's error has one
+ *    (2 no such device, 5 access denied, 87 invalid argument, 170 busy, 1 an
+ *    ioctl the device does not have), else 0x20000000 plus the errno value;
+ *    its text is the system's text for that error (strerror), without a
+ *    line end. With size 0 the text goes to stderr.
+ *  - The library's message boxes are lines on stderr: "Info: " and the text.
+ *  - A pseudo-terminal has no modem lines: there SioLineDTR and SioLineRTS
+ *    'S' and 'C' return 0 (refused), SioModemCTS, SioModemDSR, SioModemRI and
+ *    SioModemDCD return 0, and no modem-line, break or line-error event
+ *    comes; SioBreakControl 'A' and 'C' are taken, but no break reaches the
+ *    other end. On a serial device those events come from the kernel's
+ *    counters (`TIOCGICOUNT`), looked at every 2 ms while a wait asks for
+ *    them; `EV_TXEMPTY` comes once a write has completed and the kernel's
+ *    output queue is empty, looked at every 2 ms.
+ *  - Any rate is handed to the device (`termios2`, `BOTHER`); a rate or
+ *    framing the device refuses, and a rate it makes more than 3 % off,
+ *    make the setting call report the refusal as on Windows (SioSetBaud 0),
+ *    and the device keeps its settings.
+ *  - Besides the notification threads, the library runs one I/O thread per
+ *    open port, from SioOpenPort until SioClosePort.
+ *  - Old-Windows mode is off at the start (SioPortControl 'M' gives 0); 'O'
+ *    switches it as on Windows. SioPortControl 'B' and 'H' give the
+ *    library's own handle number of the port, not a file descriptor.
  */
 #ifndef SIO_H
 #define SIO_H
@@ -139,7 +202,10 @@
  * this header; the CMake target `sio::sio_shared` does it) or plain (the
  * static library).
  */
-#if defined(SIO_BUILD_DLL)
+#if !defined(_WIN32)
+/* Elsewhere there is one shared library, which exports exactly these calls. */
+#define SIO_API __attribute__((visibility("default")))
+#elif defined(SIO_BUILD_DLL)
 #define SIO_API __declspec(dllexport)
 #elif defined(SIO_USE_DLL)
 #define SIO_API __declspec(dllimport)
@@ -156,7 +222,11 @@
  * (`SioOpenPort`, not `_SioOpenPort@12`), in sio.dll, sio.def and both import
  * libraries alike.
  */
+#if defined(_WIN32)
 #define SIO_CALL __cdecl
+#else
+#define SIO_CALL
+#endif
 
 /**
  * @defgroup sio_version Version

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "port_name.h"
+#include "sio.h"
 
 namespace tools {
 
@@ -36,7 +37,8 @@ bool ArgWalker::Value(const std::string& option, std::string& value, std::string
 bool ArgWalker::PortValue(const std::string& option, int& port, std::string& error) {
     std::string value;
     if (!Value(option, value, error)) return false;
-    port = ParsePortName(value);
+    // The library's reading: a COM name, and on Linux a device path too.
+    port = SioPortIndex(value.c_str());
     if (port >= 0) return true;
     error = "bad port \"" + value + "\" (expected COM1..COM256)";
     return false;

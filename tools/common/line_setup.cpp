@@ -18,7 +18,7 @@ std::string OpenFailure(int port, int code) {
         if (SioWinError(unused, -1) == kAccessDenied)
             return PortName(port) + " is busy (another program has it open): " + ErrorLine(code);
     }
-    return "cannot open " + PortName(port) + ": " + ErrorLine(code);
+    return "cannot open " + PortName(port) + ": " + ErrorLine(code) + PortHint(port);
 }
 
 }  // namespace

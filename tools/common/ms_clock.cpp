@@ -1,29 +1,17 @@
 // The program's millisecond clock.
 #include "ms_clock.h"
 
-#include <windows.h>
+#include <chrono>
 
 namespace tools {
 namespace {
 
-struct Origin {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER start;
-    Origin() noexcept {
-        ::QueryPerformanceFrequency(&frequency);
-        ::QueryPerformanceCounter(&start);
-    }
-};
-
-const Origin origin;
+const auto origin = std::chrono::steady_clock::now();
 
 }  // namespace
 
 double ElapsedMs() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart - origin.start.QuadPart) * 1000.0 /
-           static_cast<double>(origin.frequency.QuadPart);
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - origin).count();
 }
 
 }  // namespace tools

@@ -1,11 +1,17 @@
 // The simulator's port handling, logging and poll loop.
 #include "simulator.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <signal.h>
+#endif
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "controller.h"
@@ -22,8 +28,10 @@
 namespace sim {
 namespace {
 
-constexpr DWORD kIdlePollMs = 2;  // short enough for the 50 ms resync gap, long enough to idle
+// Short enough for the 50 ms resync gap, long enough to idle.
+constexpr auto kIdlePoll = std::chrono::milliseconds(2);
 
+#ifdef _WIN32
 // Set by the console's control handler thread on Ctrl+C; read by the loop.
 volatile LONG stopRequested = 0;
 
@@ -31,6 +39,21 @@ BOOL WINAPI OnConsoleControl(DWORD) {
     InterlockedExchange(&stopRequested, 1);
     return TRUE;
 }
+
+void CatchStop() { ::SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+bool StopRequested() { return InterlockedCompareExchange(&stopRequested, 0, 0) != 0; }
+#else
+// Set by the signal handler on Ctrl+C or a termination request; read by the loop.
+volatile sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int) { stopRequested = 1; }
+
+void CatchStop() {
+    signal(SIGINT, OnStopSignal);
+    signal(SIGTERM, OnStopSignal);
+}
+bool StopRequested() { return stopRequested != 0; }
+#endif
 
 // stdout may be a pipe (a test reads the log as it grows): flush every line.
 void Log(const char* format, ...) {  // NOLINT(cert-dcl50-cpp): printf-style lines, checked by the compiler
@@ -126,8 +149,8 @@ private:
 
 bool LimitReached(const Options& options, const Session& session, double nowMs) {
     if (options.frameLimit > 0 && session.frames() >= options.frameLimit) return true;
-    if (options.secondsLimit > 0 && nowMs >= options.secondsLimit * 1000.0) return true;
-    return InterlockedCompareExchange(&stopRequested, 0, 0) != 0;
+    if (options.secondsLimit > 0 && nowMs >= static_cast<double>(options.secondsLimit) * 1000.0) return true;
+    return StopRequested();
 }
 
 void DumpEeprom(const tmcl::SimulatedController& controller) {
@@ -149,7 +172,7 @@ int RunSimulator(const Options& options) {
         LogError(failure);
         return kExitPortError;
     }
-    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    CatchStop();
 
     Log("listening on %s at 9600 baud as module %u", tools::PortName(options.port).c_str(),
         tmcl::kModuleAddress);
@@ -162,7 +185,7 @@ int RunSimulator(const Options& options) {
             break;
         }
         if (LimitReached(options, session, now)) break;
-        if (idle) ::Sleep(kIdlePollMs);
+        if (idle) std::this_thread::sleep_for(kIdlePoll);
     }
     SioClosePort(options.port);
     Log("stopped after %ld frame(s)", session.frames());

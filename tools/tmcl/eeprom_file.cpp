@@ -1,7 +1,11 @@
 // Reading and writing the EEPROM text file.
 #include "eeprom_file.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <stdio.h>
+#endif
 
 #include <cerrno>
 #include <cinttypes>
@@ -90,6 +94,19 @@ LoadResult LoadEepromFile(const std::string& path, SimulatedController& controll
     return LoadResult::kLoaded;
 }
 
+namespace {
+
+// Moves from over to, replacing it in one step.
+bool ReplaceFile(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+#else
+    return ::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+}  // namespace
+
 // Written beside the target and moved over it, so readers see the old or the
 // new file, never a partial one.
 bool SaveEepromFile(const std::string& path, const SimulatedController& controller) {
@@ -99,7 +116,7 @@ bool SaveEepromFile(const std::string& path, const SimulatedController& controll
     std::string text = kFileHeader + EepromListing(controller);
     bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     written = std::fclose(file) == 0 && written;
-    if (written && ::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    if (written && ReplaceFile(temporary, path)) return true;
     std::remove(temporary.c_str());
     return false;
 }

@@ -1,10 +1,10 @@
 // Going on-line, running the sequence and collecting the replies.
 #include "home_run.h"
 
-#include <windows.h>
-
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "controller_line.h"
@@ -18,7 +18,7 @@
 namespace home {
 namespace {
 
-constexpr DWORD kCollectPollMs = 10;
+constexpr auto kCollectPoll = std::chrono::milliseconds(10);
 
 // The sequence's lines go to stdout as the text screen would show them.
 void PrintLine(const char* text) {
@@ -27,7 +27,7 @@ void PrintLine(const char* text) {
     std::fflush(stdout);
 }
 
-void SleepMs(unsigned milliseconds) { ::Sleep(milliseconds); }
+void SleepMs(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 // Results of the six writes of the run, in order.
 int writeResults[kFramesPerSequence];
@@ -57,20 +57,20 @@ void ReportUnsentFrame() {
 std::vector<uint8_t> CollectReplies(int port, long quietMs) {
     std::vector<uint8_t> received;
     char buffer[kControllerQueueSize];
-    DWORD lastActivity = ::GetTickCount();
+    auto lastActivity = std::chrono::steady_clock::now();
     for (;;) {
         int count = SioReadBlock(port, buffer, sizeof buffer);
         if (count > 0) {
             received.insert(received.end(), buffer, buffer + count);
-            lastActivity = ::GetTickCount();
+            lastActivity = std::chrono::steady_clock::now();
         }
         if (count < 0) {
             PrintError("reading the replies failed: " + tools::ErrorLine(count));
             break;
         }
         if (received.size() >= static_cast<size_t>(kAllRepliesBytes)) break;
-        if (::GetTickCount() - lastActivity >= static_cast<DWORD>(quietMs)) break;
-        if (count == 0) ::Sleep(kCollectPollMs);
+        if (std::chrono::steady_clock::now() - lastActivity >= std::chrono::milliseconds(quietMs)) break;
+        if (count == 0) std::this_thread::sleep_for(kCollectPoll);
     }
     return received;
 }
