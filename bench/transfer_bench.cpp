@@ -305,6 +305,7 @@ bool CountHeapAllocations() {
 }  // namespace
 
 int main() {
+    setvbuf(stdout, nullptr, _IONBF, 0);  // each figure shows as it is measured
     for (int i = 0; i < kBlock; ++i) pattern[i] = static_cast<char>((i * 31 + (i >> 8)) & 0xFF);
     if (SioOpenPort(kLibraryPort, 4096, 4096) != 0 || !raw.Open("\\\\.\\COM3") ||
         !peer.Start("\\\\.\\COM4")) {
