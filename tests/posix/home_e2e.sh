@@ -5,17 +5,9 @@
 #   home_e2e.sh SOCAT TMCL_SIM VANTORO_HOME
 set -euo pipefail
 socat_program=$1 sim=$2 home=$3
-dir=$(mktemp -d /tmp/sio-e2e-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-"$socat_program" "pty,raw,echo=0,link=$dir/a" "pty,raw,echo=0,link=$dir/b" &
-pids+=($!)
-for _ in $(seq 500); do [ -e "$dir/a" ] && [ -e "$dir/b" ] && break; sleep 0.01; done
+# shellcheck source=pty_pair.sh
+source "$(dirname "$0")/pty_pair.sh" e2e
+start_pty_pair "$socat_program"
 unset SIO_PORT_MAP
 "$sim" --port "$dir/b" --frames 6 --seconds 30 >"$dir/sim.log" 2>&1 &
 sim_pid=$!

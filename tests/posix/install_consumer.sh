@@ -5,14 +5,8 @@
 #   install_consumer.sh SOCAT BUILD_DIR SOURCE_DIR
 set -euo pipefail
 socat_program=$1 build=$2 source=$3
-dir=$(mktemp -d /tmp/sio-install-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$dir"
-}
-trap cleanup EXIT
+# shellcheck source=pty_pair.sh
+source "$(dirname "$0")/pty_pair.sh" install
 cmake --install "$build" --prefix "$dir/prefix" --component development >/dev/null
 cmake --install "$build" --prefix "$dir/prefix" --component runtime >/dev/null
 export PKG_CONFIG_PATH=$dir/prefix/lib/pkgconfig
@@ -21,9 +15,7 @@ gcc -Wall -Werror -o "$dir/shared" "$source/consumer.c" $(pkg-config --cflags --
 # shellcheck disable=SC2046
 gcc -Wall -Werror -o "$dir/static" "$source/consumer.c" $(pkg-config --static --cflags sio) \
   "$dir/prefix/lib/libsio.a" $(pkg-config --static --libs-only-l sio | sed 's/-lsio//')
-"$socat_program" "pty,raw,echo=0,link=$dir/a" "pty,raw,echo=0,link=$dir/b" &
-pids+=($!)
-for _ in $(seq 500); do [ -e "$dir/a" ] && [ -e "$dir/b" ] && break; sleep 0.01; done
+start_pty_pair "$socat_program"
 export SIO_PORT_MAP="COM3=$dir/a,COM4=$dir/b"
 LD_LIBRARY_PATH=$dir/prefix/lib "$dir/shared"
 "$dir/static"
